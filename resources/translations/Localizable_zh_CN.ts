@@ -1,0 +1,26 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN" sourcelanguage="en">
+<context>
+    <name>Localizable</name>
+    <message><source>Install</source><translation>安装</translation></message>
+    <message><source>Launch</source><translation>启动</translation></message>
+    <message><source>Privacy Policy</source><translation>隐私政策</translation></message>
+    <message><source>EULA</source><translation>最终用户许可协议</translation></message>
+    <message><source>By installing, you agree to the %@ and %@</source><translation>安装即表示您同意%@和%@</translation></message>
+    <message><source>Downloading</source><translation>正在下载</translation></message>
+    <message><source>Installing</source><translation>正在安装</translation></message>
+    <message><source>An error occurred during installation.</source><translation>安装过程中出现错误。</translation></message>
+    <message><source>Please make sure you have Internet connection and try again.</source><translation>请确认网络连接正常后重试。</translation></message>
+    <message><source>Try Again</source><translation>重试</translation></message>
+    <message><source>Direct Download</source><translation>直接下载</translation></message>
+    <message><source>Quit</source><translation>退出</translation></message>
+    <message><source>Unable to install it to the application directory, please change the installation path.</source><translation>无法安装到应用程序目录，请更改安装路径。</translation></message>
+    <message><source>About %@</source><translation>关于 %@</translation></message>
+    <message><source>Hide %@</source><translation>隐藏 %@</translation></message>
+    <message><source>Quit %@</source><translation>退出 %@</translation></message>
+    <message><source>Installation still in progress</source><translation>安装仍在进行中</translation></message>
+    <message><source>Are you sure you want to quit before the process is completed?</source><translation>安装尚未完成，确定要退出吗？</translation></message>
+    <message><source>Continue</source><translation>继续</translation></message>
+</context>
+</TS>

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "Platform/Bundle.h"
+
+#include <QString>
+
+// Settings of a bundle, by the installer's names. Each returns a null string when the key
+// is missing. All but installAppBundleID prefer the localized settings value.
+[[nodiscard]] QString bundleName(const Platform::Bundle& bundle = Platform::Bundle::main());
+[[nodiscard]] QString bundleDisplayName(const Platform::Bundle& bundle = Platform::Bundle::main());
+[[nodiscard]] QString bundleID(const Platform::Bundle& bundle = Platform::Bundle::main());
+[[nodiscard]] QString bundleVersion(const Platform::Bundle& bundle = Platform::Bundle::main());
+[[nodiscard]] QString bundleShortVersion(const Platform::Bundle& bundle = Platform::Bundle::main());
+[[nodiscard]] QString productID(const Platform::Bundle& bundle = Platform::Bundle::main());
+// The product application's identifier, from the plain settings only.
+[[nodiscard]] QString installAppBundleID(const Platform::Bundle& bundle = Platform::Bundle::main());

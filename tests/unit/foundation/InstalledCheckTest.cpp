@@ -1,0 +1,171 @@
+#include "BundleBuilder.h"
+#include "Extensions/StringExtension.h"
+#include "LogCapture.h"
+#include "Platform/Bundle.h"
+#include "Platform/SearchPaths.h"
+#include "Platform/UserDefaults.h"
+#include "TQWindowController.h"
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The machine-wide applications folder rooted in the test's folder (or absent).
+class RootedSearchPaths : public Platform::SearchPaths {
+public:
+    explicit RootedSearchPaths(QString machine, QString user = QString())
+        : m_machine(std::move(machine)), m_user(std::move(user)) {}
+    QString applicationDirectory(long mask) const override {
+        if (mask & (Platform::LocalDomainMask | Platform::SystemDomainMask))
+            return m_machine;
+        return m_user.isNull() ? SearchPaths::applicationDirectory(mask) : m_user;
+    }
+
+private:
+    QString m_machine;
+    QString m_user;
+};
+
+const QString productIdentifier = "com.example.Product";
+
+class InstalledCheckTest : public testing::Test {
+protected:
+    void SetUp() override {
+        root = TestEnvironment::makeFolder("installed");
+        machine = root + "/opt";
+        user = TestEnvironment::home() + "/Applications";
+        QDir().mkpath(machine);
+        QDir(user).removeRecursively();
+        Platform::SearchPaths::setShared(std::make_shared<RootedSearchPaths>(machine));
+
+        const QString installer = root + "/Installer.app";
+        BundleBuilder::writeInfo(installer, {{"InstallApplicationBundleID", productIdentifier}});
+        Platform::Bundle::setMainBundlePath(installer);
+        (void)Platform::UserDefaults::standard().setString("ApplicationInstallDirectory", "");
+    }
+    void TearDown() override {
+        Platform::SearchPaths::setShared(nullptr);
+        Platform::Bundle::setMainBundlePath(QString());
+    }
+    QString product(const QString& folder, const QString& name, const QString& version,
+                    const QString& identifier = productIdentifier) {
+        return BundleBuilder::writeProduct(folder, name, identifier, version);
+    }
+    static QUrl file(const QString& path) { return QUrl::fromLocalFile(path); }
+
+    QString root, machine, user;
+};
+
+TEST_F(InstalledCheckTest, TheProductTestNeedsTheIdentifierAndVersionSevenOrLater) {
+    EXPECT_FALSE(
+        TQWindowController::isScriboraApplication(file(product(root, "Old.app", "6.5.2"))));
+    EXPECT_TRUE(TQWindowController::isScriboraApplication(file(product(root, "At.app", "7.0.0"))));
+    EXPECT_TRUE(TQWindowController::isScriboraApplication(file(product(root, "New.app", "7.1"))));
+    EXPECT_FALSE(TQWindowController::isScriboraApplication(
+        file(product(root, "Other.app", "7.0.0", "com.example.Other"))));
+    EXPECT_FALSE(TQWindowController::isScriboraApplication(
+        file(product(root, "Case.app", "7.0.0", "com.example.product"))));
+
+    const QString binary = BundleBuilder::writeProduct(root, "Binary.app", productIdentifier, "8.0",
+                                                       BundleBuilder::Format::Binary);
+    EXPECT_TRUE(TQWindowController::isScriboraApplication(file(binary)));
+
+    const QString noVersion = root + "/NoVersion.app";
+    BundleBuilder::writeInfo(noVersion, {{"CFBundleIdentifier", productIdentifier}});
+    EXPECT_FALSE(TQWindowController::isScriboraApplication(file(noVersion)));
+}
+
+TEST_F(InstalledCheckTest, BrokenBundlesFailTheProductTestQuietly) {
+    const QString malformed = root + "/Malformed.app";
+    BundleBuilder::writeRawInfo(malformed, QByteArray("\xff\xfe garbage", 10));
+    const QString noContents = root + "/Empty.app";
+    QDir().mkpath(noContents);
+    const QString plainFile = root + "/File.app";
+    QFile(plainFile).open(QIODevice::WriteOnly);
+
+    for (const QString& path : {malformed, noContents, plainFile, root + "/Missing.app"})
+        EXPECT_FALSE(TQWindowController::isScriboraApplication(file(path))) << path.toStdString();
+    EXPECT_FALSE(TQWindowController::isScriboraApplication(QUrl()));
+}
+
+TEST_F(InstalledCheckTest, TheFallbackProductIdentifier) {
+    EXPECT_EQ(TQWindowController::installAppBundleID(), productIdentifier);
+    BundleBuilder::writeInfo(root + "/Installer.app", {});
+    EXPECT_EQ(TQWindowController::installAppBundleID(), "com.orvanta.Scribora");
+}
+
+TEST_F(InstalledCheckTest, TheScanTakesTheFirstQualifyingBundleOfTheMachineFolderThenTheUsers) {
+    product(machine, "Old.app", "6.0");
+    product(machine, "Other.app", "9.0", "com.example.Other");
+    QDir().mkpath(machine + "/not-a-bundle");
+    TQWindowController idle;
+    idle.checkApplicationHasInstalled();
+    EXPECT_TRUE(idle.installedApplicationURL().isEmpty());
+    EXPECT_TRUE(idle.installButtonTitle().isNull());
+
+    const QString inUser = product(user, "Mine.app", "7.0.0");
+    TQWindowController fromUser;
+    fromUser.checkApplicationHasInstalled();
+    EXPECT_EQ(fromUser.installedApplicationURL(), file(inUser));
+    EXPECT_EQ(fromUser.installButtonTitle(), localized("Launch"));
+
+    const QString inMachine = product(machine, "Renamed Anything", "7.2");
+    TQWindowController fromMachine;
+    fromMachine.checkApplicationHasInstalled();
+    EXPECT_EQ(fromMachine.installedApplicationURL(), file(inMachine));
+}
+
+TEST_F(InstalledCheckTest, LinksInTheFolderCountAsTheirBundleAndDanglingOnesArePassedOver) {
+    const QString elsewhere = product(root, "Real.app", "7.0.0");
+    ASSERT_TRUE(QFile::link(root + "/gone.app", machine + "/Dangling.app"));
+    ASSERT_TRUE(QFile::link(elsewhere, machine + "/Link.app"));
+
+    TQWindowController controller;
+    controller.checkApplicationHasInstalled();
+    EXPECT_EQ(controller.installedApplicationURL(), file(machine + "/Link.app"));
+}
+
+TEST_F(InstalledCheckTest, TheRememberedCopyComesFirstAndIsDroppedWhenDeleted) {
+    product(machine, "Scanned.app", "7.0.0");
+    const QString remembered = product(root + "/chosen", "Chosen.app", "7.5");
+    ASSERT_TRUE(
+        Platform::UserDefaults::standard().setString("ApplicationInstallDirectory", remembered));
+
+    TQWindowController first;
+    first.checkApplicationHasInstalled();
+    EXPECT_EQ(first.installedApplicationURL(), file(remembered));
+
+    QDir(remembered).removeRecursively();
+    TQWindowController second;
+    second.checkApplicationHasInstalled();
+    EXPECT_EQ(second.installedApplicationURL(), file(machine + "/Scanned.app"));
+}
+
+TEST_F(InstalledCheckTest, TheInstallFolderIsTheMachineFolderElseTheUsersCreatedOnDemand) {
+    TQWindowController controller;
+    EXPECT_EQ(controller.applicationURL(), file(machine));
+
+    Platform::SearchPaths::setShared(std::make_shared<RootedSearchPaths>(root + "/no-opt"));
+    EXPECT_EQ(controller.applicationURL(), file(user));
+    EXPECT_TRUE(QFileInfo(user).isDir());
+}
+
+TEST_F(InstalledCheckTest, AUserFolderThatCannotBeCreatedIsLoggedAndGivesNothing) {
+    QFile blocker(root + "/file");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Platform::SearchPaths::setShared(
+        std::make_shared<RootedSearchPaths>(root + "/no-opt", root + "/file/Applications"));
+
+    LogCapture log;
+    TQWindowController controller;
+    EXPECT_TRUE(controller.applicationURL().isEmpty());
+    ASSERT_EQ(log.lines().size(), 1);
+    EXPECT_TRUE(
+        log.lines().first().startsWith("Cannot create the folder " + root + "/file/Applications"));
+}
+
+} // namespace

@@ -1,0 +1,113 @@
+#include "BundleBuilder.h"
+#include "Extensions/BundleExtension.h"
+#include "Extensions/URLExtension.h"
+#include "LogCapture.h"
+#include "Platform/Bundle.h"
+#include "Platform/Locale.h"
+#include "TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class LinksTest : public testing::Test {
+protected:
+    void SetUp() override {
+        bundlePath =
+            TestEnvironment::makeFolder(QStringLiteral("links")) + QStringLiteral("/Inst.app");
+        Platform::Bundle::setMainBundlePath(bundlePath);
+    }
+    void TearDown() override {
+        Platform::Bundle::setMainBundlePath(QString());
+        Platform::Locale::setPreferredLanguages({});
+    }
+    void writeSettings(const QVariantMap& info) { BundleBuilder::writeInfo(bundlePath, info); }
+
+    QString bundlePath;
+};
+
+TEST_F(LinksTest, LinksCarryThePidAndTheirCodeOnTheConfiguredService) {
+    writeSettings({{"PID", "1234"}, {"LinkServiceURL", "https://links.example.test/"}});
+
+    EXPECT_EQ(installPackageURL().toString(), "https://links.example.test/go.php?pid=1234&m=c1");
+    EXPECT_EQ(directDMGPackageURL().toString(), "https://links.example.test/go.php?pid=1234&m=c2");
+    EXPECT_EQ(privacyPolicyURL().query(), "pid=1234&m=c3");
+    EXPECT_EQ(licenseURL().query(), "pid=1234&m=c4");
+    EXPECT_EQ(customURL(42).query(), "pid=1234&m=c42");
+}
+
+TEST_F(LinksTest, DefaultServiceAndEmptyPidWhenTheKeysAreAbsent) {
+    writeSettings({{"CFBundleIdentifier", "com.example.installer"}});
+
+    EXPECT_EQ(installPackageURL().toString(), "https://go.orvanta.com/go.php?pid=&m=c1");
+}
+
+TEST_F(LinksTest, APidThatBreaksTheAddressGivesNoLink) {
+    for (const char* pid : {"12 34", "50%", "a\"b"}) {
+        writeSettings({{"PID", pid}});
+        EXPECT_TRUE(installPackageURL().isEmpty()) << pid;
+        EXPECT_TRUE(licenseURL().isEmpty()) << pid;
+    }
+}
+
+TEST_F(LinksTest, PageAddressesComeFromTheSettingsAndMustBeValid) {
+    writeSettings({{"CustomerServiceURL", "https://help.example.test/ask"},
+                   {"ProductPageURL", "https://www.example.test/pro duct"}});
+
+    EXPECT_EQ(customerServiceURL().toString(), "https://help.example.test/ask");
+    EXPECT_TRUE(productPageURL().isEmpty());
+
+    writeSettings({});
+    EXPECT_TRUE(customerServiceURL().isEmpty());
+    EXPECT_TRUE(productPageURL().isEmpty());
+}
+
+TEST_F(LinksTest, LocalizedSettingsWinExceptForTheProductIdentifier) {
+    writeSettings({{"PID", "1234"},
+                   {"CFBundleDisplayName", "Scribora"},
+                   {"InstallApplicationBundleID", "com.example.product"}});
+    BundleBuilder::writeLocalizedInfo(bundlePath, "zh_CN",
+                                      {{"PID", "5678"},
+                                       {"CFBundleDisplayName", "书写"},
+                                       {"InstallApplicationBundleID", "com.example.other"}});
+
+    Platform::Locale::setPreferredLanguages({"zh-CN", "en"});
+    EXPECT_EQ(productID(), "5678");
+    EXPECT_EQ(bundleDisplayName(), QString::fromUtf8("书写"));
+    EXPECT_EQ(installAppBundleID(), "com.example.product");
+    EXPECT_EQ(installPackageURL().query(), "pid=5678&m=c1");
+
+    Platform::Locale::setPreferredLanguages({"fr-FR"});
+    EXPECT_EQ(productID(), "1234");
+    EXPECT_EQ(bundleDisplayName(), "Scribora");
+}
+
+TEST_F(LinksTest, MissingKeysAreNullAndEmptyValuesStayEmpty) {
+    writeSettings({{"CFBundleName", ""}});
+
+    EXPECT_TRUE(bundleDisplayName().isNull());
+    EXPECT_TRUE(installAppBundleID().isNull());
+    EXPECT_TRUE(bundleName().isEmpty());
+    EXPECT_FALSE(bundleName().isNull());
+}
+
+TEST_F(LinksTest, UnreadableSettingsBehaveAsEmptyAndAreLoggedOnce) {
+    LogCapture log;
+    BundleBuilder::writeRawInfo(bundlePath, "<plist><dict><key>PID</key><string>1");
+
+    EXPECT_TRUE(productID().isNull());
+    EXPECT_EQ(installPackageURL().query(), "pid=&m=c1");
+    const QString line =
+        "Cannot read the settings dictionary at " + bundlePath + "/Contents/Info.plist";
+    EXPECT_EQ(log.lines().count(line), 1);
+}
+
+TEST_F(LinksTest, BinarySettingsAreRead) {
+    BundleBuilder::writeInfo(bundlePath, {{"PID", "77"}, {"CFBundleVersion", "9"}},
+                             BundleBuilder::Format::Binary);
+
+    EXPECT_EQ(productID(), "77");
+    EXPECT_EQ(bundleVersion(), "9");
+}
+
+} // namespace

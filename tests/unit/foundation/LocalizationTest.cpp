@@ -1,0 +1,64 @@
+#include "Extensions/ColorExtension.h"
+#include "Extensions/StringExtension.h"
+#include "Platform/Bundle.h"
+#include "Platform/Locale.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Runs against the installer bundle of this build, with its compiled translation tables.
+class LocalizationTest : public testing::Test {
+protected:
+    void SetUp() override { Platform::Bundle::setMainBundlePath(TQ_BUNDLE_DIR); }
+    void TearDown() override {
+        Platform::Bundle::setMainBundlePath(QString());
+        Platform::Locale::setPreferredLanguages({});
+    }
+};
+
+TEST_F(LocalizationTest, TheFirstPreferredLanguageWithATableIsUsed) {
+    Platform::Locale::setPreferredLanguages({"fr-FR", "zh-CN"});
+    EXPECT_EQ(localized("Install"), QString::fromUtf8("安装"));
+    EXPECT_EQ(localized("About %@"), QString::fromUtf8("关于 %@"));
+
+    Platform::Locale::setPreferredLanguages({"zh"});
+    EXPECT_EQ(localized("Launch"), QString::fromUtf8("启动"));
+}
+
+TEST_F(LocalizationTest, TextsWithoutAnEntryAndEnglishUsersGetTheSourceText) {
+    Platform::Locale::setPreferredLanguages({"zh-CN"});
+    EXPECT_EQ(localized("No such key in the table"), "No such key in the table");
+    EXPECT_EQ(localized(""), "");
+
+    Platform::Locale::setPreferredLanguages({"en-GB", "zh-CN"});
+    EXPECT_EQ(localized("Install"), "Install");
+
+    Platform::Bundle::setMainBundlePath("/nonexistent/Installer.app");
+    Platform::Locale::setPreferredLanguages({"zh-CN"});
+    EXPECT_EQ(localized("Install"), "Install");
+}
+
+TEST(ColorTest, TwentyFourBitValuesBecomeOpaqueColoursAndHigherBitsAreIgnored) {
+    const QColor accent = colorWithRGB(0x4E69FF);
+    EXPECT_EQ(accent.red(), 78);
+    EXPECT_EQ(accent.green(), 105);
+    EXPECT_EQ(accent.blue(), 255);
+    EXPECT_EQ(accent.alphaF(), 1.0f);
+    EXPECT_EQ(colorWithRGB(0x7F004E69FFLL), accent);
+
+    const QColor overlay = colorWithRGB(0x000000, 0.25);
+    EXPECT_EQ(overlay.rgb() & 0xFFFFFF, 0u);
+    EXPECT_NEAR(overlay.alphaF(), 0.25, 1e-4);
+}
+
+TEST(PathNameTest, ExtensionsFollowTheLastDotOfTheLastComponent) {
+    EXPECT_EQ(pathExtension("Product.Dmg"), "Dmg");
+    EXPECT_EQ(pathExtension("/a.b/c"), "");
+    EXPECT_EQ(pathExtension(".hidden"), "");
+    EXPECT_EQ(stringByDeletingPathExtension("a.tar.gz"), "a.tar");
+    EXPECT_EQ(stringByDeletingPathExtension("/x.y/Product"), "/x.y/Product");
+    EXPECT_EQ(lastPathComponent("/tmp/Scribora.app/"), "Scribora.app");
+}
+
+} // namespace

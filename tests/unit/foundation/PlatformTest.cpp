@@ -1,0 +1,100 @@
+#include "LogCapture.h"
+#include "Platform/Log.h"
+#include "Platform/MainQueue.h"
+#include "Platform/OperationQueue.h"
+#include "Platform/SearchPaths.h"
+#include "Platform/UserDefaults.h"
+#include "TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QThread>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+TEST(OperationQueueTest, BlocksRunInOrderOnOneWorkerThread) {
+    Platform::OperationQueue queue;
+    std::vector<int> order;
+    std::thread::id worker;
+    std::atomic<bool> wasCurrent{false};
+    for (int i = 0; i < 100; ++i)
+        queue.addOperation([&, i] {
+            if (i == 0)
+                worker = std::this_thread::get_id();
+            EXPECT_EQ(worker, std::this_thread::get_id());
+            order.push_back(i);
+            wasCurrent = queue.isCurrent();
+        });
+    queue.waitUntilAllOperationsAreFinished();
+    ASSERT_EQ(order.size(), 100u);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(order[i], i);
+    EXPECT_TRUE(wasCurrent);
+    EXPECT_FALSE(queue.isCurrent());
+    EXPECT_NE(worker, std::this_thread::get_id());
+}
+
+TEST(MainQueueTest, BlocksFromOtherThreadsRunOnTheMainThreadInOrder) {
+    std::vector<int> order;
+    std::atomic<int> offMain{0};
+    {
+        Platform::OperationQueue worker;
+        for (int i = 0; i < 50; ++i)
+            worker.addOperation([&, i] {
+                Platform::mainQueue().addOperation([&, i] {
+                    if (QThread::currentThread() != qApp->thread())
+                        ++offMain;
+                    order.push_back(i);
+                });
+            });
+        worker.waitUntilAllOperationsAreFinished();
+    }
+    for (int spins = 0; order.size() < 50 && spins < 1000; ++spins)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_EQ(order.size(), 50u);
+    for (int i = 0; i < 50; ++i)
+        EXPECT_EQ(order[i], i);
+    EXPECT_EQ(offMain, 0);
+}
+
+TEST(SearchPathsTest, FoldersFollowTheEnvironment) {
+    const Platform::SearchPaths& paths = Platform::SearchPaths::shared();
+    EXPECT_EQ(paths.applicationDirectory(Platform::UserDomainMask),
+              TestEnvironment::home() + "/Applications");
+    EXPECT_EQ(paths.applicationDirectory(Platform::LocalDomainMask), "/opt");
+    EXPECT_EQ(paths.temporaryDirectory(), TestEnvironment::temporaryDirectory() + "/");
+    EXPECT_EQ(paths.applicationSupportDirectory(), TestEnvironment::home() + "/.local/share");
+
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", "relative/is/ignored");
+    EXPECT_EQ(paths.applicationSupportDirectory(), TestEnvironment::home() + "/.local/share");
+    qputenv("XDG_DATA_HOME", saved);
+}
+
+TEST(UserDefaultsTest, ValuesAreWrittenAtOnceAndReadBackByAnotherInstance) {
+    Platform::UserDefaults& defaults = Platform::UserDefaults::standard();
+    EXPECT_TRUE(defaults.stringForKey("co.example.never.written").isNull());
+    ASSERT_TRUE(defaults.setString("co.quintrel.GoogleReporter.uniqueUserIdentifier", "ABC"));
+    EXPECT_TRUE(QFileInfo(defaults.filePath()).isFile());
+    EXPECT_TRUE(defaults.filePath().startsWith(TestEnvironment::home() + "/.config/"));
+    EXPECT_EQ(defaults.stringForKey("co.quintrel.GoogleReporter.uniqueUserIdentifier"), "ABC");
+    ASSERT_TRUE(
+        defaults.setString("ApplicationInstallDirectory", QString::fromUtf8("/opt/书 A.app")));
+    EXPECT_EQ(defaults.stringForKey("ApplicationInstallDirectory"),
+              QString::fromUtf8("/opt/书 A.app"));
+}
+
+TEST(LogTest, ObserversSeeEachLineFromEveryThread) {
+    LogCapture log;
+    std::thread other([] { Platform::Log::write("from another thread"); });
+    other.join();
+    Platform::Log::write(QString::fromUtf8("安装失败：压缩包下载失败"));
+    EXPECT_EQ(log.lines(),
+              QStringList({"from another thread", QString::fromUtf8("安装失败：压缩包下载失败")}));
+}
+
+} // namespace
