@@ -2,9 +2,17 @@
 
 #include <QDateTime>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <atomic>
+#include <functional>
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTextBrowser>
 
 // The installer window's controller and the installation pipeline. The class is spread
 // over one file per concern: TQWindowController.cpp (window side) and
@@ -16,7 +24,34 @@ public:
     explicit TQWindowController(QObject* parent = nullptr);
     ~TQWindowController() override;
 
-    // Installed application check and version comparison (main thread).
+    // --- Installation flow (TQWindowController+Download.cpp) ---
+
+    // The action of installButton, whether it reads "Install" or "Launch". Main thread.
+    void clickInstallButton();
+    // Begins an installation. Main thread.
+    void startInstall();
+    // The download stage; url may be null.
+    void download(const QUrl& url);
+    // Ends the installation from any thread; launched is true when the launch stage succeeded.
+    void endInstall(bool launched);
+    // Shows the error dialog, from any thread.
+    void showInstallErrorDialog();
+    // The close button only miniaturizes the window; always false.
+    bool windowShouldClose();
+    [[nodiscard]] bool isInstalling() const { return _isInstalling; }
+
+    // --- Unarchive, install and launch stages (one file each) ---
+
+    void unarchive(const QUrl& packageURL);
+    void install(const QUrl& bundleURL);
+    [[nodiscard]] bool copy(const QString& source, const QString& destination);
+    [[nodiscard]] bool copyWithAuthority(const QString& source, const QString& destination);
+    // Shows the directory panel; the callback (may be empty) gets the chosen folder or a
+    // null URL, on the main thread.
+    void selectInstallDirectory(std::function<void(const QUrl& directory)> callback);
+    void launch(const QUrl& applicationURL);
+
+    // --- Installed application check (TQWindowController+InstalledCheck.cpp) ---
 
     // The product's bundle identifier; "com.orvanta.Scribora" when the settings name none.
     [[nodiscard]] static QString installAppBundleID();
@@ -29,11 +64,20 @@ public:
     // The folder to install into (created for the user when needed), or null.
     [[nodiscard]] QUrl applicationURL() const;
 
-    // Window side.
-    void setInstallButtonTitle(const QString& title);
-    [[nodiscard]] QString installButtonTitle() const { return _installButtonTitle; }
+    // --- Window side (TQWindowController.cpp) ---
 
-    [[nodiscard]] bool isInstalling() const { return _isInstalling; }
+    void setInstallButtonTitle(const QString& title);
+    // Shows progress in percent, throttled; safe from any thread.
+    void updateProgress(double value);
+
+    [[nodiscard]] QMainWindow* window() const { return _window; }
+    [[nodiscard]] QPushButton* installButton() const { return _installButton; }
+    [[nodiscard]] QWidget* progressBox() const { return _progressBox; }
+    [[nodiscard]] QProgressBar* progressBar() const { return _progressBar; }
+    [[nodiscard]] QLabel* progressLabel() const { return _progressLabel; }
+    [[nodiscard]] QLabel* downloadLabell() const { return _downloadLabell; }
+
+    [[nodiscard]] QString installButtonTitle() const { return _installButtonTitle; }
     [[nodiscard]] QUrl installedApplicationURL() const { return _applicationURL; }
 
 private:
@@ -44,6 +88,19 @@ private:
     QDateTime _lastRecordDate;
     double _lastProgressValue = 0;
     QDateTime _date;
+
+    // Window outlets, owned by the window's layout.
+    QPointer<QMainWindow> _window;
+    QPointer<QLabel> _logoImageView;
+    QPointer<QLabel> _iconImageView;
+    QPointer<QLabel> _titleLabel;
+    QPointer<QLabel> _sloganLabel;
+    QPointer<QTextBrowser> _messageTextView;
+    QPointer<QPushButton> _installButton;
+    QPointer<QWidget> _progressBox;
+    QPointer<QProgressBar> _progressBar;
+    QPointer<QLabel> _progressLabel;
+    QPointer<QLabel> _downloadLabell;
 
     QString _installButtonTitle;
 };

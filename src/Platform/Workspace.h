@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <memory>
+
+namespace Platform {
+
+// Opening web addresses and application bundles, as the desktop's file browser would.
+// Tests install a recording subclass with setShared().
+class Workspace {
+public:
+    virtual ~Workspace() = default;
+
+    static Workspace& shared();
+    // nullptr restores the desktop's workspace. Only during test set-up.
+    static void setShared(std::shared_ptr<Workspace> workspace);
+
+    // A web address goes to the user's browser; a file URL naming an application bundle
+    // starts that bundle's program. True when the system accepted it.
+    virtual bool openURL(const QUrl& url);
+    // Starts the application bundle's program; on failure *error (when given) says why.
+    virtual bool launchApplication(const QUrl& applicationURL, QString* error);
+};
+
+} // namespace Platform
