@@ -140,8 +140,9 @@ QString describe(CURLcode code, const char* errorBuffer) {
 }
 
 URLSessionError::Kind kindOf(CURLcode code) {
-    return code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_URL_MALFORMAT
-               ? URLSessionError::Kind::UnsupportedURL
+    return code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_URL_MALFORMAT ||
+                   code == CURLE_TOO_MANY_REDIRECTS
+               ? URLSessionError::Kind::BadAddress
                : URLSessionError::Kind::Transfer;
 }
 
