@@ -1,5 +1,10 @@
 # ZIP extraction: seed corpus writer, and the libFuzzer target when the compiler is clang.
 # The seeds and any saved findings in zip/corpus replay as a unit test in every build.
+# A fuzz run:
+#   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTQ_SANITIZE=asan
+#   cmake --build build-fuzz --target tq_zip_fuzzer tq_zip_fuzz_seeds
+#   build-fuzz/fuzz/tq_zip_fuzz_seeds /tmp/zip-corpus
+#   build-fuzz/fuzz/tq_zip_fuzzer -max_total_time=1800 /tmp/zip-corpus
 add_library(tq_zip_fuzz_check STATIC ${CMAKE_CURRENT_LIST_DIR}/zip/ZipFuzzCheck.cpp
                                      ${CMAKE_CURRENT_LIST_DIR}/zip/ZipSeeds.cpp)
 target_include_directories(tq_zip_fuzz_check PUBLIC ${CMAKE_CURRENT_LIST_DIR}/zip)
