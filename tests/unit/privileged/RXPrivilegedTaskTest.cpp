@@ -215,6 +215,24 @@ TEST_F(PrivilegedTaskTest, TheEndIsNotifiedThenHandledOnTheLaunchingThreadsEvent
     EXPECT_TRUE(log.contains("Task " + objectDescription(task) + " is not running"));
 }
 
+TEST_F(PrivilegedTaskTest, TheHandlerMayLaunchTheTaskAgain) {
+    ElevationStandIn standIn;
+    RXPrivilegedTask task(QStringLiteral("/bin/sh"),
+                          {QStringLiteral("-c"), QStringLiteral("exit 7")});
+    QList<int32_t> statuses;
+    task.setTerminationHandler([&](RXPrivilegedTask& ended) {
+        statuses << ended.terminationStatus();
+        if (statuses.size() == 1) {
+            ended.setArguments({QStringLiteral("-c"), QStringLiteral("exit 8")});
+            EXPECT_EQ(ended.launch(), 0);
+        }
+    });
+    ASSERT_EQ(task.launch(), 0);
+    ASSERT_TRUE(spinUntil([&] { return statuses.size() == 2; }, 5000));
+    EXPECT_EQ(statuses, QList<int32_t>({7, 8}));
+    EXPECT_EQ(standIn.timesStarted(), 2);
+}
+
 TEST_F(PrivilegedTaskTest, WaitUntilExitTakesTheEndAwayFromNotificationAndHandler) {
     ElevationStandIn standIn;
     RXPrivilegedTask task(QStringLiteral("/bin/sh"),
