@@ -245,7 +245,6 @@ bool RXPrivilegedTask::refusedBeforeAuthorizing(int32_t* status) const {
 }
 
 void RXPrivilegedTask::startCheckingStatus() {
-    m_checkStatusValid = false;
     if (!QAbstractEventDispatcher::instance())
         return;
     if (m_checkStatusTimer && m_checkStatusTimer->thread() != QThread::currentThread())
@@ -256,14 +255,12 @@ void RXPrivilegedTask::startCheckingStatus() {
         QObject::connect(m_checkStatusTimer.get(), &QTimer::timeout, m_checkStatusTimer.get(),
                          [this] { checkTaskStatus(); });
     }
-    m_checkStatusValid = true;
     m_checkStatusTimer->start();
 }
 
 void RXPrivilegedTask::stopCheckingStatus() {
-    m_checkStatusValid = false;
     // A timer can be stopped only on its own thread; elsewhere it stops itself on its next
-    // tick, seeing the check is no longer valid.
+    // tick, finding nothing to look at.
     if (m_checkStatusTimer && m_checkStatusTimer->thread() == QThread::currentThread())
         m_checkStatusTimer->stop();
 }
@@ -276,7 +273,7 @@ void RXPrivilegedTask::discardCheckStatusTimer() {
 
 void RXPrivilegedTask::checkTaskStatus() {
     std::unique_lock lock(m_mutex);
-    if (!m_checkStatusValid || !m_isRunning) {
+    if (!m_isRunning || m_waitingUntilExit) {
         stopCheckingStatus();
         return;
     }
@@ -302,6 +299,7 @@ void RXPrivilegedTask::waitUntilExit() {
         Platform::Log::write(QStringLiteral("Task %1 is not running").arg(objectDescription()));
         return;
     }
+    m_waitingUntilExit = true;
     stopCheckingStatus();
     const pid_t pid = m_processIdentifier;
     lock.unlock();
@@ -311,6 +309,7 @@ void RXPrivilegedTask::waitUntilExit() {
     lock.lock();
     m_terminationStatus = terminationStatusFor(result, waitStatus);
     m_isRunning = false;
+    m_waitingUntilExit = false;
 }
 
 void RXPrivilegedTask::terminate() {}

@@ -76,7 +76,7 @@ public:
     void waitUntilExit();
     // One look at the child without blocking; run by the periodic check.
     void checkTaskStatus();
-    // Has no effect: a tool running as root cannot be signalled by this process.
+    // Has no effect: the tool normally runs as root, out of this process's reach.
     void terminate();
 
     // "<RXPrivilegedTask: 0x...> /bin/cp '-a' '/x/A.app' '/y/A.app' (CWD:/)", for log lines.
@@ -92,8 +92,8 @@ private:
 
     mutable std::mutex m_mutex;
     std::unique_ptr<QTimer> m_checkStatusTimer;
-    // False once the end was seen or waitUntilExit took over: the check then stops itself.
-    bool m_checkStatusValid = false;
+    // While set, the child is waitUntilExit's alone: a check only stops its timer.
+    bool m_waitingUntilExit = false;
     bool m_isRunning = false;
     int32_t m_processIdentifier = 0;
     int32_t m_terminationStatus = 0;
