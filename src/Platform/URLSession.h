@@ -45,7 +45,8 @@ struct URLSessionError {
 // task, in the order below; a missing callback is skipped.
 struct URLSessionDownloadDelegate {
     // Bytes that arrived since the last call, bytes in the file, and the file's whole length
-    // (-1 when the server gave none). Calls are coalesced while the queue is busy.
+    // (-1 when the server gave none). At most every 20 ms and once at the end; fewer while
+    // the queue is busy.
     std::function<void(qint64 bytesWritten, qint64 totalBytesWritten,
                        qint64 totalBytesExpectedToWrite)>
         didWriteData;
