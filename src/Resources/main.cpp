@@ -24,7 +24,10 @@ int main(int argc, char* argv[]) {
         Platform::Log::write(error);
         return 1;
     }
-    layout->window()->show();
+    QMainWindow* window = layout->window();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window->move(screen->availableGeometry().center() - window->rect().center());
+    window->show();
     QTimer::singleShot(0, layout->delegate(), &AppDelegate::applicationDidFinishLaunching);
     return QApplication::exec();
 }
