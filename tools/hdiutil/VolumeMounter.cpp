@@ -113,10 +113,23 @@ bool reportsTrouble(const QByteArray& output) {
     return false;
 }
 
-// 7-Zip points an absolute link into its output folder; on a mounted volume it points where
-// it was made to point.
+// 7-Zip points an absolute link into its output folder (as named, or with links in its path
+// resolved); on a mounted volume it points where it was made to point.
+QByteArray originalTarget(const QByteArray& target, const QList<QByteArray>& prefixes) {
+    for (const QByteArray& prefix : prefixes) {
+        if (target == prefix)
+            return QByteArray("/");
+        if (target.startsWith(prefix + '/'))
+            return target.mid(prefix.size());
+    }
+    return QByteArray();
+}
+
 void restoreAbsoluteLinks(const QString& root, const QString& outputFolder) {
-    const QByteArray prefix = QFile::encodeName(outputFolder);
+    QList<QByteArray> prefixes{QFile::encodeName(outputFolder)};
+    const QString canonical = QFileInfo(outputFolder).canonicalFilePath();
+    if (!canonical.isEmpty() && canonical != outputFolder)
+        prefixes.append(QFile::encodeName(canonical));
     QDirIterator entries(root,
                          QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                          QDirIterator::Subdirectories);
@@ -128,9 +141,9 @@ void restoreAbsoluteLinks(const QString& root, const QString& outputFolder) {
         QByteArray target(info.st_size + 1, '\0');
         const ssize_t length = ::readlink(path.constData(), target.data(), size_t(target.size()));
         target.truncate(length < 0 ? 0 : length);
-        if (target != prefix && !target.startsWith(prefix + '/'))
+        const QByteArray original = originalTarget(target, prefixes);
+        if (original.isEmpty())
             continue;
-        const QByteArray original = target == prefix ? QByteArray("/") : target.mid(prefix.size());
         ::unlink(path.constData());
         if (::symlink(original.constData(), path.constData()) != 0)
             say("hdiutil: cannot restore the link " + path);
