@@ -105,7 +105,7 @@ QStringList archiveTypes(const QByteArray& output) {
 // 7-Zip reports a damaged chunk or item as a warning and still exits 0.
 bool reportsTrouble(const QByteArray& output) {
     for (const QByteArray& line : output.split('\n'))
-        if (line.startsWith("WARNINGS:") || line.startsWith("ERRORS:") ||
+        if (line.startsWith("WARNING") || line.startsWith("ERRORS:") ||
             line.startsWith("Warnings:") || line.startsWith("Errors:") ||
             line.startsWith("Archives with Warnings:") || line.startsWith("Sub items Errors:") ||
             line.startsWith("ERROR:"))
@@ -150,10 +150,10 @@ void restoreAbsoluteLinks(const QString& root, const QString& outputFolder) {
     }
 }
 
-// The folder of 7-Zip's output that is the volume's root: HFS+ and APFS volumes come out
-// inside one folder named after the volume; ISO volumes come out as they are.
+// The folder of 7-Zip's output that is the volume's root: an HFS+ volume comes out inside one
+// folder named after the volume; ISO, UDF and (single) APFS volumes come out as they are.
 QString volumeRoot(const QString& outputFolder, const QString& fileSystem) {
-    if (fileSystem != QLatin1String("HFS") && fileSystem != QLatin1String("APFS"))
+    if (fileSystem != QLatin1String("HFS"))
         return outputFolder;
     const QFileInfoList entries =
         QDir(outputFolder)
