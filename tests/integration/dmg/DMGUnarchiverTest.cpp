@@ -131,6 +131,7 @@ TEST_F(DMGUnarchiverTest, TheBundleAndTheLinkAreCopiedAndTheImageDetached) {
     EXPECT_EQ(linkTarget(app + "/Contents/Frameworks/Kit.framework/Kit"), "Versions/Current/Kit");
     EXPECT_EQ(readAll(app + "/Contents/Frameworks/Kit.framework/Kit"), "kit");
     EXPECT_TRUE(volumesEmptyWithin(60000));
+    EXPECT_EQ(readAll(app + "/Contents/Info.plist"), "<plist>Scribora</plist>");
     EXPECT_EQ(QDir(outside).entryList(QDir::Files), QStringList({"precious"}));
 
     // The mount point was drawn fresh: 8-4-4-4-12 upper-case hex under the Volumes folder.
