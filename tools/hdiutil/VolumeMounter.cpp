@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -163,6 +164,40 @@ QString volumeRoot(const QString& outputFolder, const QString& fileSystem) {
     return outputFolder;
 }
 
+// Runs 7-Zip on the image into output; the file system of the volume it found, or nothing
+// when it did not unpack one whole.
+std::optional<QString> extract(const QString& image, const QString& output,
+                               const QString& imagePath) {
+    Platform::Process sevenZip;
+    sevenZip.setLaunchPath(sevenZipPath());
+    sevenZip.setArguments({QStringLiteral("x"), QStringLiteral("-snld20"), QStringLiteral("-y"),
+                           QStringLiteral("-bsp0"), QStringLiteral("-bse1"),
+                           QStringLiteral("-o") + output, image});
+    sevenZip.setStandardOutput(Platform::Process::Stream::Pipe);
+    if (!sevenZip.launch()) {
+        fail(sevenZip.errorString());
+        return std::nullopt;
+    }
+    const QByteArray report = sevenZip.readStandardOutputToEnd().value_or(QByteArray());
+    sevenZip.waitUntilExit();
+    say(report);
+    if (sevenZip.terminationStatus() != 0 || reportsTrouble(report)) {
+        fail(QStringLiteral("7-Zip could not unpack %1 whole (exit code %2)")
+                 .arg(imagePath)
+                 .arg(sevenZip.terminationStatus()));
+        return std::nullopt;
+    }
+    const QStringList types = archiveTypes(report);
+    const QString fileSystem = types.isEmpty() ? QString() : types.back();
+    static const QStringList volumeTypes{QStringLiteral("HFS"), QStringLiteral("APFS"),
+                                         QStringLiteral("Iso"), QStringLiteral("Udf")};
+    if (!volumeTypes.contains(fileSystem)) {
+        fail(QStringLiteral("%1 holds no volume that can be read").arg(imagePath));
+        return std::nullopt;
+    }
+    return fileSystem;
+}
+
 int unpack(const QString& imagePath, ImageKind kind, const QString& record,
            const QString& mountPoint) {
     const QString image = record + (kind == ImageKind::Udif ? QStringLiteral("/image.dmg")
@@ -172,42 +207,21 @@ int unpack(const QString& imagePath, ImageKind kind, const QString& record,
     if (!QFile::link(QFileInfo(imagePath).absoluteFilePath(), image) ||
         !QDir().mkdir(output, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
         return fail(QStringLiteral("cannot prepare %1").arg(record));
+    const std::optional<QString> fileSystem = extract(image, output, imagePath);
+    if (!fileSystem)
+        return 1;
 
-    Platform::Process sevenZip;
-    sevenZip.setLaunchPath(sevenZipPath());
-    sevenZip.setArguments({QStringLiteral("x"), QStringLiteral("-snld20"), QStringLiteral("-y"),
-                           QStringLiteral("-bsp0"), QStringLiteral("-bse1"),
-                           QStringLiteral("-o") + output, image});
-    sevenZip.setStandardOutput(Platform::Process::Stream::Pipe);
-    if (!sevenZip.launch())
-        return fail(sevenZip.errorString());
-    const QByteArray report = sevenZip.readStandardOutputToEnd().value_or(QByteArray());
-    sevenZip.waitUntilExit();
-    say(report);
-    if (sevenZip.terminationStatus() != 0 || reportsTrouble(report))
-        return fail(QStringLiteral("7-Zip could not unpack %1 whole (exit code %2)")
-                        .arg(imagePath)
-                        .arg(sevenZip.terminationStatus()));
-
-    const QStringList types = archiveTypes(report);
-    const QString fileSystem = types.isEmpty() ? QString() : types.back();
-    static const QStringList volumeTypes{QStringLiteral("HFS"), QStringLiteral("APFS"),
-                                         QStringLiteral("Iso"), QStringLiteral("Udf")};
-    if (!volumeTypes.contains(fileSystem))
-        return fail(QStringLiteral("%1 holds no volume that can be read").arg(imagePath));
-
-    const QString root = volumeRoot(output, fileSystem);
+    const QString root = volumeRoot(output, *fileSystem);
     restoreAbsoluteLinks(root, output);
     if (::renameat2(AT_FDCWD, QFile::encodeName(root).constData(), AT_FDCWD,
                     QFile::encodeName(mountPoint).constData(), RENAME_NOREPLACE) != 0)
         return fail(QStringLiteral("cannot create the mount point %1").arg(mountPoint));
+    QString ignored;
     QFile identityFile(record + QStringLiteral("/volume"));
     if (!identityFile.open(QIODevice::WriteOnly) || identityFile.write(identity(mountPoint)) <= 0) {
-        QString ignored;
         (void)FileManager::shared().removeItemAtPath(mountPoint, &ignored);
         return fail(QStringLiteral("cannot record the mount point %1").arg(mountPoint));
     }
-    QString ignored;
     (void)FileManager::shared().removeItemAtPath(image, &ignored);
     if (FileManager::shared().itemExistsAtPath(output))
         (void)FileManager::shared().removeItemAtPath(output, &ignored);

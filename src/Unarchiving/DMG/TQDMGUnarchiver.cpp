@@ -21,7 +21,7 @@ void report(const TQDMGUnarchiver::ProgressHandle& progress, double value) {
         progress(value, kScale);
 }
 
-// A fresh name under the Volumes folder; the tool itself creates the folder.
+// A fresh path under the Volumes folder; the attach creates the mount point itself.
 QString newMountPoint() {
     const QString volumes = Platform::DiskImageTool::volumesDirectory();
     QString mountPoint;
