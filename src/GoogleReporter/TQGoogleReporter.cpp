@@ -13,7 +13,6 @@
 
 #include <QCoreApplication>
 #include <QUuid>
-#include <cctype>
 
 namespace {
 
@@ -32,7 +31,8 @@ constexpr qsizetype maximumEncodedValueLength = 2048;
 qsizetype encodedLength(uint character) {
     if (character < 0x80) {
         const char ascii = char(character);
-        const bool unreserved = std::isalnum(static_cast<unsigned char>(ascii)) ||
+        const bool unreserved = (ascii >= 'a' && ascii <= 'z') || (ascii >= 'A' && ascii <= 'Z') ||
+                                (ascii >= '0' && ascii <= '9') ||
                                 QByteArrayView("-._~").contains(ascii) ||
                                 unencodedPathCharacters.contains(ascii);
         return unreserved ? 1 : 3;

@@ -6,7 +6,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -185,20 +184,6 @@ TEST_F(CollectorTest, AStalledCollectorIsBoundedAndTheExitFlushGivesUp) {
     EXPECT_EQ(reporter->finishSending(200ms), 257u);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << "the flush gave up";
     EXPECT_EQ(server.requests("/collect").size(), 1u);
-}
-
-TEST_F(CollectorTest, TheExitFlushLetsASlowCollectorTakeTheLastHits) {
-    server.handle("/collect", [](const HttpsTestServer::Request&) {
-        std::this_thread::sleep_for(100ms);
-        return HttpsTestServer::Reply{};
-    });
-    server.expect("/collect", 5);
-    auto reporter = makeSendingReporter();
-    for (int i = 0; i < 5; ++i)
-        reporter->event("Launch_Success", QString::number(i), QString());
-    EXPECT_EQ(reporter->finishSending(2s), 0u);
-    EXPECT_EQ(server.problems(), QStringList());
-    EXPECT_EQ(receivedHits().last()["ea"], "4");
 }
 
 } // namespace
