@@ -18,12 +18,6 @@ class CollectorTest : public ReporterFixture {
 protected:
     void SetUp() override {
         ReporterFixture::SetUp();
-#if defined(__SANITIZE_THREAD__)
-        // Once TLS has run on other threads, this toolchain's sanitizer stops seeing the main
-        // thread's locks and reports races on data they guard (the downloader's server tests
-        // show the same). The reporter's threading is covered under it by the unit tests.
-        GTEST_SKIP() << "TLS transfers confuse ThreadSanitizer here";
-#endif
         ASSERT_TRUE(server.isRunning());
         Platform::URLSession::Configuration configuration;
         configuration.caFile = server.certificatePath();
@@ -35,9 +29,7 @@ protected:
         ReporterFixture::TearDown();
     }
 
-    void useCollector(const QString& root) {
-        writeSettings({{"AnalyticsBaseURL", root}});
-    }
+    void useCollector(const QString& root) { writeSettings({{"AnalyticsBaseURL", root}}); }
     void answerHits() {
         server.handle("/collect",
                       [](const HttpsTestServer::Request&) { return HttpsTestServer::Reply{}; });
