@@ -7,7 +7,6 @@
 #include "Extensions/URLExtension.h"
 #include "GoogleReporter/TQGoogleReporter.h"
 #include "Localization/TQLocalization.h"
-#include "Platform/Bundle.h"
 #include "Platform/Workspace.h"
 
 #include <QApplication>
@@ -15,8 +14,6 @@
 #include <QMessageBox>
 #include <QMetaMethod>
 #include <QSessionManager>
-
-const QString AppDelegate::defaultTrackerID = QStringLiteral("UA-12345-67");
 
 namespace {
 
@@ -73,11 +70,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     if (_quitMenuItem)
         _quitMenuItem->setText(formatted(localized(QStringLiteral("Quit %@")), {displayName}));
 
-    QString trackerID =
-        Platform::Bundle::main().localizedString(QStringLiteral("AnalyticsTrackerID"));
-    if (trackerID.isEmpty())
-        trackerID = defaultTrackerID;
-    TQGoogleReporter::shared().configure(trackerID);
+    TQGoogleReporter::shared().configure(TQGoogleReporter::configuredTrackerId());
     const QString product = productID();
     if (!product.isNull())
         TQGoogleReporter::shared().setCustomDimensionArguments({product});

@@ -44,9 +44,6 @@ public:
     [[nodiscard]] QAction* quitMenuItem() const { return _quitMenuItem; }
     [[nodiscard]] TQWindowController* windowController() const { return _windowController; }
 
-    // The fixed analytics tracker ID used when the bundle names none.
-    static const QString defaultTrackerID;
-
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 public Q_SLOTS:

@@ -6,10 +6,12 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QRandomGenerator>
+#include <chrono>
 #include <httplib.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
+#include <thread>
 
 namespace {
 
@@ -86,6 +88,9 @@ HttpsTestServer::HttpsTestServer() {
         return;
     m_port = port;
     m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    // stop() is a no-op until the listener runs, so a server torn down at once would hang.
+    for (int waited = 0; waited < 5000 && !m_server->is_running(); ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 HttpsTestServer::~HttpsTestServer() {
