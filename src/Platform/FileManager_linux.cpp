@@ -1,0 +1,314 @@
+#include "Platform/FileManager.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace Platform {
+
+namespace {
+
+std::shared_ptr<FileManager>& current() {
+    static std::shared_ptr<FileManager> instance = std::make_shared<FileManager>();
+    return instance;
+}
+
+// A descriptor with one owner.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    [[nodiscard]] int get() const { return m_fd; }
+    [[nodiscard]] bool valid() const { return m_fd >= 0; }
+
+private:
+    int m_fd;
+};
+
+// A failure as errno plus the path it happened on; the first one wins.
+struct Failure {
+    int error = 0;
+    QByteArray path;
+    bool set(const QByteArray& where) {
+        if (error == 0) {
+            error = errno ? errno : EIO;
+            path = where;
+        }
+        return false;
+    }
+};
+
+QString describe(const char* what, const QString& path, const Failure& failure) {
+    return QStringLiteral("%1 %2: %3 (%4)")
+        .arg(QString::fromLatin1(what), path, QString::fromLocal8Bit(std::strerror(failure.error)),
+             QFile::decodeName(failure.path));
+}
+
+QByteArray join(const QByteArray& folder, const char* name) {
+    return folder + '/' + name;
+}
+
+// The entries of an open directory, "." and ".." left out. Takes a duplicate of fd.
+std::optional<std::vector<QByteArray>> readNames(int fd) {
+    const int copy = ::dup(fd);
+    DIR* dir = copy >= 0 ? ::fdopendir(copy) : nullptr;
+    if (!dir) {
+        if (copy >= 0)
+            ::close(copy);
+        return std::nullopt;
+    }
+    std::vector<QByteArray> names;
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.emplace_back(entry->d_name);
+    }
+    const int error = errno;
+    ::closedir(dir);
+    errno = error;
+    if (error)
+        return std::nullopt;
+    return names;
+}
+
+bool removeAt(int parentFd, const char* name, const QByteArray& path, Failure& failure) {
+    struct stat info;
+    if (::fstatat(parentFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return failure.set(path);
+    if (!S_ISDIR(info.st_mode))
+        return ::unlinkat(parentFd, name, 0) == 0 || failure.set(path);
+    // A read-only folder must become writable before its entries can go.
+    if ((info.st_mode & S_IRWXU) != S_IRWXU)
+        ::fchmodat(parentFd, name, (info.st_mode & 07777) | S_IRWXU, 0);
+    const Descriptor folder(
+        ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder.valid())
+        return failure.set(path);
+    const auto names = readNames(folder.get());
+    if (!names)
+        return failure.set(path);
+    for (const QByteArray& entry : *names)
+        removeAt(folder.get(), entry.constData(), join(path, entry.constData()), failure);
+    return ::unlinkat(parentFd, name, AT_REMOVEDIR) == 0 || failure.set(path);
+}
+
+bool copyBytes(int from, int to) {
+    if (::ioctl(to, FICLONE, from) == 0)
+        return true;
+    for (;;) {
+        const ssize_t copied = ::copy_file_range(from, nullptr, to, nullptr, size_t(1) << 30, 0);
+        if (copied == 0)
+            return true;
+        if (copied > 0)
+            continue;
+        if (errno == EINTR)
+            continue;
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+            return false;
+        break;
+    }
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = ::read(from, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return count == 0;
+        for (ssize_t done = 0; done < count;) {
+            const ssize_t written = ::write(to, buffer + done, size_t(count - done));
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written < 0)
+                return false;
+            done += written;
+        }
+    }
+}
+
+void keepTimes(int fd, const struct stat& info) {
+    const timespec times[2] = {info.st_atim, info.st_mtim};
+    ::futimens(fd, times);
+}
+
+bool copyAt(int fromParent, const char* fromName, int toParent, const char* toName,
+            const QByteArray& fromPath, const QByteArray& toPath, bool* created, Failure& failure);
+
+bool copyFile(int fromParent, const char* fromName, int toParent, const char* toName,
+              const struct stat& info, const QByteArray& fromPath, const QByteArray& toPath,
+              bool* created, Failure& failure) {
+    const Descriptor from(::openat(fromParent, fromName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!from.valid())
+        return failure.set(fromPath);
+    const Descriptor to(
+        ::openat(toParent, toName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!to.valid())
+        return failure.set(toPath);
+    *created = true;
+    if (!copyBytes(from.get(), to.get()))
+        return failure.set(toPath);
+    if (::fchmod(to.get(), info.st_mode & 07777) != 0)
+        return failure.set(toPath);
+    keepTimes(to.get(), info);
+    return true;
+}
+
+bool copyFolder(int fromParent, const char* fromName, int toParent, const char* toName,
+                const struct stat& info, const QByteArray& fromPath, const QByteArray& toPath,
+                bool* created, Failure& failure) {
+    const Descriptor from(
+        ::openat(fromParent, fromName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!from.valid())
+        return failure.set(fromPath);
+    const auto names = readNames(from.get());
+    if (!names)
+        return failure.set(fromPath);
+    // Owner-only until filled, so a read-only folder can still receive its entries.
+    if (::mkdirat(toParent, toName, S_IRWXU) != 0)
+        return failure.set(toPath);
+    *created = true;
+    const Descriptor to(
+        ::openat(toParent, toName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!to.valid())
+        return failure.set(toPath);
+    for (const QByteArray& name : *names) {
+        bool entryCreated = false;
+        if (!copyAt(from.get(), name.constData(), to.get(), name.constData(),
+                    join(fromPath, name.constData()), join(toPath, name.constData()), &entryCreated,
+                    failure))
+            return false;
+    }
+    if (::fchmod(to.get(), info.st_mode & 07777) != 0)
+        return failure.set(toPath);
+    keepTimes(to.get(), info);
+    return true;
+}
+
+bool copyAt(int fromParent, const char* fromName, int toParent, const char* toName,
+            const QByteArray& fromPath, const QByteArray& toPath, bool* created, Failure& failure) {
+    struct stat info;
+    if (::fstatat(fromParent, fromName, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return failure.set(fromPath);
+    if (S_ISLNK(info.st_mode)) {
+        QByteArray target(info.st_size > 0 ? info.st_size + 1 : PATH_MAX, '\0');
+        const ssize_t length = ::readlinkat(fromParent, fromName, target.data(), target.size());
+        if (length < 0 || length >= target.size())
+            return failure.set(fromPath);
+        target.truncate(length);
+        if (::symlinkat(target.constData(), toParent, toName) != 0)
+            return failure.set(toPath);
+        *created = true;
+        return true;
+    }
+    if (S_ISREG(info.st_mode))
+        return copyFile(fromParent, fromName, toParent, toName, info, fromPath, toPath, created,
+                        failure);
+    if (S_ISDIR(info.st_mode))
+        return copyFolder(fromParent, fromName, toParent, toName, info, fromPath, toPath, created,
+                          failure);
+    errno = ENOTSUP;
+    return failure.set(fromPath);
+}
+
+// The folder a path lies in, opened, and the path's last component.
+struct Location {
+    Descriptor parent;
+    QByteArray name;
+    QByteArray path;
+};
+
+std::unique_ptr<Location> locate(const QString& path) {
+    const QFileInfo info(path);
+    auto location = std::unique_ptr<Location>(
+        new Location{Descriptor(::open(QFile::encodeName(info.absolutePath()).constData(),
+                                       O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
+                     QFile::encodeName(info.fileName()), QFile::encodeName(path)});
+    if (location->name.isEmpty() || location->name == "." || location->name == "..") {
+        errno = EINVAL;
+        return nullptr;
+    }
+    return location->parent.valid() ? std::move(location) : nullptr;
+}
+
+} // namespace
+
+FileManager& FileManager::shared() {
+    return *current();
+}
+
+void FileManager::setShared(std::shared_ptr<FileManager> fileManager) {
+    current() = fileManager ? std::move(fileManager) : std::make_shared<FileManager>();
+}
+
+std::optional<QStringList> FileManager::contentsOfDirectoryAtPath(const QString& path,
+                                                                  QString* error) const {
+    const Descriptor folder(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const auto names = folder.valid() ? readNames(folder.get()) : std::nullopt;
+    if (!names) {
+        if (error)
+            *error = QStringLiteral("Cannot read the folder %1: %2")
+                         .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return std::nullopt;
+    }
+    QStringList list;
+    list.reserve(qsizetype(names->size()));
+    for (const QByteArray& name : *names)
+        list.append(QFile::decodeName(name));
+    return list;
+}
+
+bool FileManager::isReadableFileAtPath(const QString& path) const {
+    return ::access(QFile::encodeName(path).constData(), R_OK) == 0;
+}
+
+bool FileManager::itemExistsAtPath(const QString& path) const {
+    struct stat info;
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+bool FileManager::copyItemAtPath(const QString& source, const QString& destination,
+                                 QString* error) const {
+    Failure failure;
+    const auto from = locate(source);
+    const auto to = from ? locate(destination) : nullptr;
+    bool created = false;
+    const bool copied = from && to
+                            ? copyAt(from->parent.get(), from->name.constData(), to->parent.get(),
+                                     to->name.constData(), from->path, to->path, &created, failure)
+                            : failure.set(QFile::encodeName(from ? destination : source));
+    if (copied)
+        return true;
+    if (created) {
+        Failure ignored;
+        removeAt(to->parent.get(), to->name.constData(), to->path, ignored);
+    }
+    if (error)
+        *error = describe("Cannot copy", source + QStringLiteral(" to ") + destination, failure);
+    return false;
+}
+
+bool FileManager::removeItemAtPath(const QString& path, QString* error) const {
+    Failure failure;
+    const auto location = locate(path);
+    const bool removed = location ? removeAt(location->parent.get(), location->name.constData(),
+                                             location->path, failure)
+                                  : failure.set(QFile::encodeName(path));
+    if (!removed && error)
+        *error = describe("Cannot remove", path, failure);
+    return removed;
+}
+
+} // namespace Platform
