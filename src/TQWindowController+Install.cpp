@@ -2,6 +2,7 @@
 
 #include "Extensions/StringExtension.h"
 #include "Extensions/URLExtension.h"
+#include "Platform/FileManager.h"
 #include "Platform/Log.h"
 #include "Platform/MainQueue.h"
 #include "RXPrivilegedTask/RXPrivilegedTask.h"
@@ -9,57 +10,16 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <filesystem>
-#include <system_error>
 #include <unistd.h>
-
-namespace fs = std::filesystem;
 
 namespace {
 
-fs::path nativePath(const QString& path) {
-    return fs::path(QFile::encodeName(path).toStdString());
-}
-
-// Something is there, a dangling link included.
 bool existsAtPath(const QString& path) {
-    std::error_code error;
-    return fs::exists(fs::symlink_status(nativePath(path), error));
+    return Platform::FileManager::shared().itemExistsAtPath(path);
 }
 
 bool isWritableFileAtPath(const QString& path) {
     return access(QFile::encodeName(path).constData(), W_OK) == 0;
-}
-
-// Copies source to a destination that must not exist yet, keeping links and modes. On
-// failure everything this call created is removed again, and nothing that was there before.
-std::error_code copyItem(const fs::path& source, const fs::path& destination) {
-    std::error_code error;
-    const fs::file_status status = fs::symlink_status(source, error);
-    if (error)
-        return error;
-    if (fs::is_symlink(status)) {
-        fs::copy_symlink(source, destination, error);
-        return error;
-    }
-    if (!fs::is_directory(status)) {
-        // Fails without touching an existing destination.
-        if (!fs::copy_file(source, destination, fs::copy_options::none, error) &&
-            error != std::errc::file_exists) {
-            std::error_code ignored;
-            fs::remove(destination, ignored);
-        }
-        return error;
-    }
-    if (!fs::create_directory(destination, source, error))
-        return error ? error : std::make_error_code(std::errc::file_exists);
-    fs::copy(source, destination, fs::copy_options::recursive | fs::copy_options::copy_symlinks,
-             error);
-    if (error) {
-        std::error_code ignored;
-        fs::remove_all(destination, ignored);
-    }
-    return error;
 }
 
 } // namespace
@@ -116,12 +76,10 @@ void TQWindowController::selectDirectoryAfterFailedCopy(const QUrl& bundleURL,
 }
 
 bool TQWindowController::copy(const QString& source, const QString& destination) {
-    const std::error_code error = copyItem(nativePath(source), nativePath(destination));
-    if (!error)
+    // The file manager removes what a failed copy had written, and never overwrites.
+    QString description;
+    if (Platform::FileManager::shared().copyItemAtPath(source, destination, &description))
         return true;
-    const QString description =
-        QStringLiteral("The item \"%1\" couldn't be copied to \"%2\": %3")
-            .arg(source, destination, QString::fromLocal8Bit(error.message()));
     Platform::Log::write(description);
     sendEvent(QStringLiteral("Install_Fail"), description);
     return false;

@@ -2,11 +2,11 @@
 
 #include "Extensions/StringExtension.h"
 #include "Extensions/URLExtension.h"
+#include "Platform/FileManager.h"
 #include "Platform/Log.h"
 #include "Unarchiving/DMG/TQDMGUnarchiver.h"
 #include "Unarchiving/TQZip.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <optional>
 
@@ -15,14 +15,8 @@ namespace {
 const QString extractionFailed = QStringLiteral("安装失败：解压程序包失败");
 const QString bundleMissing = QStringLiteral("安装失败：解压程序包不存在");
 
-// Every entry of a folder in the file system's own order, hidden ones included;
-// nothing when the folder cannot be read.
 std::optional<QStringList> contentsOfDirectory(const QString& path) {
-    QDir directory(path);
-    if (!directory.exists() || !directory.isReadable())
-        return std::nullopt;
-    return directory.entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    return Platform::FileManager::shared().contentsOfDirectoryAtPath(path, nullptr);
 }
 
 // A readable text of a listing: ( "a", "b" ).
