@@ -1,0 +1,413 @@
+#include "HttpsTestServer.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QProcess>
+#include <httplib.h>
+
+namespace {
+
+constexpr qint64 kPieceSize = 64 * 1024;
+constexpr std::chrono::seconds kLongestStall{30};
+
+QByteArray httpDate(const QDateTime& time) {
+    return QLocale::c()
+        .toString(time.toUTC(), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"))
+        .toLatin1();
+}
+
+QByteArray etagOf(const QByteArray& seed) {
+    return '"' + QCryptographicHash::hash(seed, QCryptographicHash::Sha1).toHex().left(16) + '"';
+}
+
+struct ByteRange {
+    qint64 first = 0;
+    qint64 last = 0;
+};
+
+// The one range of a "bytes=" header, clipped to the content; nullopt when the header asks
+// for no single range we answer (then the whole content goes out); a first byte past the end
+// gives {size, size - 1}.
+std::optional<ByteRange> parseRange(const std::string& header, qint64 size) {
+    const QByteArray value = QByteArray::fromStdString(header).trimmed();
+    if (!value.startsWith("bytes=") || value.contains(','))
+        return std::nullopt;
+    const QByteArray spec = value.mid(6).trimmed();
+    const qsizetype dash = spec.indexOf('-');
+    if (dash < 0)
+        return std::nullopt;
+    bool ok = false;
+    if (dash == 0) {
+        const qint64 suffix = spec.mid(1).toLongLong(&ok);
+        if (!ok || suffix <= 0)
+            return std::nullopt;
+        return ByteRange{std::max<qint64>(0, size - suffix), size - 1};
+    }
+    const qint64 first = spec.left(dash).toLongLong(&ok);
+    if (!ok || first < 0)
+        return std::nullopt;
+    qint64 last = size - 1;
+    if (dash + 1 < spec.size()) {
+        last = spec.mid(dash + 1).toLongLong(&ok);
+        if (!ok || last < first)
+            return std::nullopt;
+    }
+    if (first >= size)
+        return ByteRange{size, size - 1};
+    return ByteRange{first, std::min(last, size - 1)};
+}
+
+} // namespace
+
+HttpsTestServer::HttpsTestServer() {
+    if (!m_certificateFolder.isValid() || !generateCertificate())
+        return;
+    const QByteArray certificate = QFile::encodeName(certificatePath());
+    const QByteArray key =
+        QFile::encodeName(m_certificateFolder.filePath(QStringLiteral("key.pem")));
+    m_server = std::make_unique<httplib::SSLServer>(certificate.constData(), key.constData());
+    if (!m_server->is_valid())
+        return;
+    const auto dispatcher = [this](const httplib::Request& request, httplib::Response& response) {
+        dispatch(request, response);
+    };
+    m_server->Get(".*", dispatcher);
+    m_server->Post(".*", dispatcher);
+    m_server->Put(".*", dispatcher);
+    m_server->Delete(".*", dispatcher);
+    const int port = m_server->bind_to_any_port("127.0.0.1");
+    if (port <= 0)
+        return;
+    m_port = port;
+    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+}
+
+HttpsTestServer::~HttpsTestServer() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    if (m_server)
+        m_server->stop();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+bool HttpsTestServer::generateCertificate() {
+    QProcess openssl;
+    openssl.setProcessChannelMode(QProcess::MergedChannels);
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                   QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                   QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
+                   QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
+                   QStringLiteral("subjectAltName=IP:127.0.0.1,DNS:localhost"),
+                   QStringLiteral("-keyout"),
+                   m_certificateFolder.filePath(QStringLiteral("key.pem")), QStringLiteral("-out"),
+                   certificatePath()});
+    return openssl.waitForFinished(30000) && openssl.exitStatus() == QProcess::NormalExit &&
+           openssl.exitCode() == 0;
+}
+
+QUrl HttpsTestServer::url(const QString& pathAndQuery) const {
+    return QUrl(QStringLiteral("https://127.0.0.1:%1%2").arg(m_port).arg(pathAndQuery));
+}
+
+QString HttpsTestServer::certificatePath() const {
+    return m_certificateFolder.filePath(QStringLiteral("cert.pem"));
+}
+
+void HttpsTestServer::serveBytes(const QString& path, const QByteArray& content,
+                                 ContentOptions options) {
+    auto served = std::make_shared<Content>();
+    served->bytes = content;
+    served->size = content.size();
+    served->etag = options.etag ? etagOf(content) : QByteArray();
+    served->lastModified = options.lastModified;
+    served->options = std::move(options);
+    addRoute(path, Route{std::move(served), {}, {}, -1});
+}
+
+void HttpsTestServer::serveFile(const QString& path, const QString& filePath,
+                                ContentOptions options) {
+    const QFileInfo info(filePath);
+    auto served = std::make_shared<Content>();
+    served->filePath = filePath;
+    served->size = info.size();
+    served->etag =
+        options.etag ? etagOf(QFile::encodeName(filePath) + " " + QByteArray::number(info.size()) +
+                              " " + QByteArray::number(info.lastModified().toMSecsSinceEpoch()))
+                     : QByteArray();
+    served->lastModified = options.lastModified;
+    served->options = std::move(options);
+    addRoute(path, Route{std::move(served), {}, {}, -1});
+}
+
+void HttpsTestServer::redirect(const QString& path, const QString& location, int status) {
+    handle(path, [location, status](const Request&) {
+        return Reply{status, {}, {{"Location", location.toUtf8()}}};
+    });
+}
+
+void HttpsTestServer::respond(const QString& path, int status, const QByteArray& body) {
+    handle(path, [status, body](const Request&) { return Reply{status, body, {}}; });
+}
+
+void HttpsTestServer::handle(const QString& path, Handler handler) {
+    addRoute(path, Route{nullptr, std::move(handler), {}, -1});
+}
+
+void HttpsTestServer::addRoute(const QString& path, Route route) {
+    std::lock_guard lock(m_mutex);
+    Route& existing = m_routes[path];
+    route.faults = std::move(existing.faults);
+    route.expected = existing.expected;
+    existing = std::move(route);
+}
+
+void HttpsTestServer::closeAfter(const QString& path, qint64 bodyBytes, int requests) {
+    addFaults(path, Fault{Fault::Kind::CloseAfter, bodyBytes, {}}, requests);
+}
+
+void HttpsTestServer::stallAfterHeaders(const QString& path, int requests) {
+    addFaults(path, Fault{Fault::Kind::Stall, 0, {}}, requests);
+}
+
+void HttpsTestServer::sendExtraBytes(const QString& path, qint64 extraBytes, int requests) {
+    addFaults(path, Fault{Fault::Kind::ExtraBytes, extraBytes, {}}, requests);
+}
+
+void HttpsTestServer::replaceContent(const QString& path, const QByteArray& content) {
+    addFaults(path, Fault{Fault::Kind::Replace, 0, content}, 1);
+}
+
+void HttpsTestServer::addFaults(const QString& path, Fault fault, int requests) {
+    std::lock_guard lock(m_mutex);
+    for (int i = 0; i < requests; ++i)
+        m_routes[path].faults.push_back(fault);
+}
+
+void HttpsTestServer::expect(const QString& path, int requests) {
+    std::lock_guard lock(m_mutex);
+    m_routes[path].expected = requests;
+}
+
+QStringList HttpsTestServer::problems() const {
+    std::lock_guard lock(m_mutex);
+    QStringList problems = m_unexpected;
+    for (const auto& [path, route] : m_routes) {
+        if (route.expected < 0)
+            continue;
+        const auto count = std::count_if(m_requests.begin(), m_requests.end(),
+                                         [&](const Request& r) { return r.path == path; });
+        if (count != route.expected)
+            problems << QStringLiteral("%1 expected %2 requests, got %3")
+                            .arg(path)
+                            .arg(route.expected)
+                            .arg(count);
+    }
+    return problems;
+}
+
+std::vector<HttpsTestServer::Request> HttpsTestServer::requests() const {
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+std::vector<HttpsTestServer::Request> HttpsTestServer::requests(const QString& path) const {
+    std::vector<Request> matching;
+    for (Request& request : requests())
+        if (request.path == path)
+            matching.push_back(std::move(request));
+    return matching;
+}
+
+bool HttpsTestServer::waitForRequests(const QString& path, int count,
+                                      std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] {
+        return std::count_if(m_requests.begin(), m_requests.end(),
+                             [&](const Request& r) { return r.path == path; }) >= count;
+    });
+}
+
+qint64 HttpsTestServer::bodyBytesSent() const {
+    std::lock_guard lock(m_mutex);
+    return m_bodyBytesSent;
+}
+
+bool HttpsTestServer::pause(std::chrono::milliseconds duration) const {
+    std::unique_lock lock(m_mutex);
+    return !m_changed.wait_for(lock, duration, [this] { return m_stopping; });
+}
+
+void HttpsTestServer::dispatch(const httplib::Request& raw, httplib::Response& response) {
+    Request request;
+    request.method = QString::fromStdString(raw.method);
+    request.path = QString::fromStdString(raw.path);
+    const QByteArray target = QByteArray::fromStdString(raw.target);
+    if (const qsizetype question = target.indexOf('?'); question >= 0)
+        request.query = QString::fromUtf8(target.mid(question + 1));
+    for (const auto& [name, value] : raw.headers)
+        request.headers.insert(QString::fromStdString(name).toLower(),
+                               QString::fromStdString(value));
+    // Ranges are answered here, not by the library, which gets them wrong past the end.
+    const_cast<httplib::Request&>(raw).ranges.clear();
+
+    std::shared_ptr<const Content> content;
+    Handler handler;
+    std::optional<Fault> fault;
+    {
+        std::lock_guard lock(m_mutex);
+        m_requests.push_back(request);
+        const auto route = m_routes.find(request.path);
+        if (route == m_routes.end() || (!route->second.content && !route->second.handler)) {
+            m_unexpected << QStringLiteral("unexpected %1 %2").arg(request.method, request.path);
+        } else {
+            if (!route->second.faults.empty()) {
+                fault = route->second.faults.front();
+                route->second.faults.pop_front();
+            }
+            if (fault && fault->kind == Fault::Kind::Replace) {
+                auto replaced = std::make_shared<Content>(*route->second.content);
+                replaced->bytes = fault->content;
+                replaced->filePath.clear();
+                replaced->size = fault->content.size();
+                replaced->etag = replaced->options.etag ? etagOf(fault->content) : QByteArray();
+                if (!replaced->lastModified.isEmpty())
+                    replaced->lastModified = httpDate(QDateTime::currentDateTimeUtc());
+                route->second.content = replaced;
+                fault.reset();
+            }
+            content = route->second.content;
+            handler = route->second.handler;
+        }
+    }
+    m_changed.notify_all();
+
+    if (handler) {
+        const Reply reply = handler(request);
+        response.status = reply.status;
+        for (const auto& [name, value] : reply.headers)
+            response.set_header(name.toStdString(), value.toStdString());
+        response.set_content(reply.body.toStdString(), "text/html");
+        return;
+    }
+    if (!content) {
+        response.status = 404;
+        response.set_content("not found", "text/plain");
+        return;
+    }
+    serveContent(content, fault, request, response);
+}
+
+void HttpsTestServer::serveContent(const std::shared_ptr<const Content>& content,
+                                   const std::optional<Fault>& fault, const Request& request,
+                                   httplib::Response& response) {
+    if (!content->options.contentDisposition.isEmpty())
+        response.set_header("Content-Disposition",
+                            content->options.contentDisposition.toStdString());
+    if (!content->etag.isEmpty())
+        response.set_header("ETag", content->etag.toStdString());
+    if (!content->lastModified.isEmpty())
+        response.set_header("Last-Modified", content->lastModified.toStdString());
+    response.status = 200;
+    if (content->options.chunked) {
+        sendBody(content, 0, -1, fault, response);
+        return;
+    }
+    response.set_header("Accept-Ranges", "bytes");
+    qint64 first = 0;
+    qint64 length = content->size;
+    const QString ifRange = request.headers.value(QStringLiteral("if-range"));
+    const bool rangeApplies = request.headers.contains(QStringLiteral("range")) &&
+                              (ifRange.isNull() || ifRange.toUtf8() == content->etag ||
+                               ifRange.toUtf8() == content->lastModified);
+    const std::optional<ByteRange> range =
+        rangeApplies ? parseRange(request.headers.value(QStringLiteral("range")).toStdString(),
+                                  content->size)
+                     : std::nullopt;
+    if (range && range->first >= content->size) {
+        response.status = 416;
+        response.set_header("Content-Range", "bytes */" + std::to_string(content->size));
+        return;
+    }
+    if (range) {
+        response.status = 206;
+        first = range->first;
+        length = range->last - range->first + 1;
+        response.set_header("Content-Range", "bytes " + std::to_string(range->first) + "-" +
+                                                 std::to_string(range->last) + "/" +
+                                                 std::to_string(content->size));
+    }
+    sendBody(content, first, length, fault, response);
+}
+
+// Sends `length` bytes of the content from `first` (length -1: all of it, chunked), as the
+// fault allows.
+void HttpsTestServer::sendBody(const std::shared_ptr<const Content>& content, qint64 first,
+                               qint64 length, const std::optional<Fault>& fault,
+                               httplib::Response& response) {
+    const bool chunked = length < 0;
+    const qint64 total = chunked ? content->size - first : length;
+    qint64 limit = total;
+    if (fault && fault->kind == Fault::Kind::CloseAfter)
+        limit = std::min(fault->bytes, total);
+    if (fault && fault->kind == Fault::Kind::Stall)
+        limit = -1;
+    const qint64 extra = fault && fault->kind == Fault::Kind::ExtraBytes ? fault->bytes : 0;
+    auto file = std::make_shared<QFile>(content->filePath);
+    if (!content->filePath.isEmpty() && !file->open(QIODevice::ReadOnly)) {
+        response.status = 500;
+        return;
+    }
+    auto provide = [this, content, first, total, limit, extra, file,
+                    chunked](size_t offset, httplib::DataSink& sink) -> bool {
+        const qint64 at = qint64(offset);
+        if (limit < 0) {
+            (void)pause(kLongestStall);
+            return false;
+        }
+        if (at >= limit) {
+            if (limit < total)
+                return false;
+            if (chunked)
+                sink.done();
+            return true;
+        }
+        const qint64 size = std::min(kPieceSize, limit - at);
+        QByteArray piece;
+        if (content->filePath.isEmpty()) {
+            piece = content->bytes.mid(first + at, size);
+        } else {
+            file->seek(first + at);
+            piece = file->read(size);
+        }
+        if (at + size == total && extra > 0)
+            piece.append(QByteArray(extra, 'x'));
+        if (!sink.write(piece.constData(), size_t(piece.size())))
+            return false;
+        std::lock_guard lock(m_mutex);
+        m_bodyBytesSent += piece.size();
+        return true;
+    };
+    if (chunked) {
+        response.set_chunked_content_provider(
+            "application/octet-stream",
+            [provide](size_t offset, httplib::DataSink& sink) { return provide(offset, sink); });
+        return;
+    }
+    if (total == 0 && limit == 0) {
+        response.set_content("", "application/octet-stream");
+        return;
+    }
+    response.set_content_provider(size_t(total), "application/octet-stream",
+                                  [provide](size_t offset, size_t, httplib::DataSink& sink) {
+                                      return provide(offset, sink);
+                                  });
+}
