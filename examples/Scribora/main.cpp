@@ -35,7 +35,7 @@ int main(int argc, char* argv[]) {
 
     QLabel window(QStringLiteral("Scribora 7.1.0 is running."));
     window.setObjectName("scriboraWindow");
-    window.setWindowTitle(QStringLiteral("Scribora"));
+    window.setWindowTitle(QStringLiteral("Scribora 7.1.0"));
     window.setAlignment(Qt::AlignCenter);
     window.setMinimumSize(360, 160);
     window.show();
