@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The installer as a person uses it: the built "Scribora Installer.app" against a devserver
+# on a virtual display, a click on Install, and then Scribora's window. Checks the installed
+# bundle and the hits the collector received, in order.
+#   xvfb_install.sh SOURCE_DIR BUILD_DIR
+set -euo pipefail
+source_dir="$1"
+build="$2"
+scratch="$(mktemp -d /tmp/tq-xvfb.XXXXXX)"
+trap 'rm -rf "$scratch"' EXIT
+work="$scratch/demo"
+
+fail() {
+    echo "FAIL: $*" >&2
+    sed 's/^/  demo: /' "$scratch/demo.out" >&2 || true
+    sed 's/^/  installer: /' "$work/installer.log" >&2 2>/dev/null || true
+    exit 1
+}
+
+"$source_dir/scripts/demo" --headless --no-build --build "$build" --work "$work" \
+    >"$scratch/demo.out" 2>&1 || fail "the demo run failed"
+
+bundle="$work/opt/Scribora.app"
+[ -x "$bundle/Contents/Linux/Scribora" ] || fail "no Scribora.app in the applications folder"
+[ "$(readlink "$bundle/Contents/Frameworks/ScriboraKit.framework/Versions/Current")" = A ] ||
+    fail "the framework's version link was not kept"
+grep -q "program=/opt/Scribora.app/Contents/Linux/Scribora" \
+    "$work/home/.local/share/Scribora/started.log" || fail "Scribora did not start from /opt"
+[ -s "$work/screenshots/3-scribora-running.png" ] || fail "no screenshot of Scribora running"
+
+categories="$(grep -o '"ec":"[^"]*"' "$work/devserver/hits.jsonl" | cut -d'"' -f4 | tr '\n' ' ')"
+expected="Download_Number Download_Success Download_TimeInterval Unarchive_TimeInterval"
+expected="$expected Install_Success Install_TimeInterval Launch_Success "
+[ "$categories" = "$expected" ] || fail "hits were: $categories"
+echo "PASS: installed, launched, and reported: $categories"
