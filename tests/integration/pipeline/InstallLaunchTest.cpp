@@ -110,9 +110,8 @@ TEST_F(InstallLaunchTest, AFailedPlainCopyLeavesNothingAndACancelledPanelEndsThe
               "Unable to install it to the application directory, please change the "
               "installation path.");
     EXPECT_FALSE(QFileInfo::exists(applications + "/Scribora.app"));
-    EXPECT_TRUE(std::any_of(log.lines().cbegin(), log.lines().cend(), [](const QString& line) {
-        return line.startsWith("Cannot copy");
-    }));
+    EXPECT_TRUE(std::any_of(log.lines().cbegin(), log.lines().cend(),
+                            [](const QString& line) { return line.startsWith("Cannot copy"); }));
 
     panel->reject();
     ASSERT_TRUE(waitForIdle());
