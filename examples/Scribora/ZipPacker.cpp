@@ -2,7 +2,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <algorithm>
 #include <climits>
+#include <ctime>
 #include <memory>
 #include <minizip/zip.h>
 #include <sys/stat.h>
@@ -27,20 +29,20 @@ public:
         if (lstat(QFile::encodeName(path).constData(), &info) != 0)
             return fail(QStringLiteral("cannot read %1").arg(path));
         if (S_ISLNK(info.st_mode))
-            return write(relative, info.st_mode, readLink(path));
+            return write(relative, info, readLink(path));
         if (S_ISDIR(info.st_mode))
-            return addFolder(relative, info.st_mode);
+            return addFolder(relative, info);
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             return fail(QStringLiteral("cannot open %1").arg(path));
-        return write(relative, info.st_mode, file.readAll());
+        return write(relative, info, file.readAll());
     }
 
     [[nodiscard]] QString error() const { return m_error; }
 
 private:
-    bool addFolder(const QString& relative, mode_t mode) {
-        if (!write(relative + QLatin1Char('/'), mode, QByteArray()))
+    bool addFolder(const QString& relative, const struct stat& info) {
+        if (!write(relative + QLatin1Char('/'), info, QByteArray()))
             return false;
         const QStringList children =
             QDir(m_root + QLatin1Char('/') + relative)
@@ -61,9 +63,15 @@ private:
         return length < 0 ? QByteArray() : target.left(length);
     }
 
-    bool write(const QString& name, mode_t mode, const QByteArray& content) {
+    // The entry keeps the item's mode and its local modification time.
+    bool write(const QString& name, const struct stat& item, const QByteArray& content) {
         zip_fileinfo info{};
-        info.external_fa = uLong(mode) << 16;
+        info.external_fa = uLong(item.st_mode) << 16;
+        struct tm local {};
+        const time_t modified = std::max<time_t>(item.st_mtime, 315532800); // ZIP's 1980 epoch
+        localtime_r(&modified, &local);
+        info.tmz_date = {uInt(local.tm_sec),  uInt(local.tm_min), uInt(local.tm_hour),
+                         uInt(local.tm_mday), uInt(local.tm_mon), uInt(local.tm_year + 1900)};
         const QByteArray encoded = name.toUtf8();
         if (zipOpenNewFileInZip4_64(m_zip, encoded.constData(), &info, nullptr, 0, nullptr, 0,
                                     nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS,
