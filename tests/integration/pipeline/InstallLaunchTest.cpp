@@ -142,6 +142,27 @@ TEST_F(InstallLaunchTest, AChosenDirectoryTakesOverAfterAFailedCopy) {
     EXPECT_EQ(defaultPath(), applications + "/Scribora.app");
 }
 
+TEST_F(InstallLaunchTest, WithoutAnApplicationsFolderTheClickAsksForOne) {
+    Platform::SearchPaths::setShared(std::make_shared<TestSearchPaths>(QString()));
+    controller.clickInstallButton();
+    QFileDialog* panel = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (panel = directoryPanel()) != nullptr; }));
+    EXPECT_FALSE(controller.isInstalling()) << "the chooser comes before the installation";
+    panel->reject();
+    ASSERT_TRUE(waitFor([] { return directoryPanel() == nullptr; }));
+    EXPECT_FALSE(controller.isInstalling());
+    EXPECT_FALSE(log.contains(noPackageAddress));
+
+    controller.clickInstallButton();
+    ASSERT_TRUE(waitFor([&] { return (panel = directoryPanel()) != nullptr; }));
+    choose(panel, applications);
+    ASSERT_TRUE(waitFor([this] { return controller.isInstalling(); }));
+    EXPECT_TRUE(log.contains(noPackageAddress));
+    controller.install(QUrl::fromLocalFile(unpacked));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_EQ(defaultPath(), applications + "/Scribora.app");
+}
+
 TEST_F(InstallLaunchTest, ABundleThatCannotBeOpenedFailsTheLaunch) {
     (void)Platform::UserDefaults::standard().setString("ApplicationInstallDirectory", "/earlier");
     BundleBuilder::writeInfo(unpacked, {{"CFBundleIdentifier", "com.orvanta.Scribora"},
