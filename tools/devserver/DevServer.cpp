@@ -193,7 +193,9 @@ void DevServer::servePackage(const httplib::Request& request, httplib::Response&
                                             : "",
                 faulty ? " (fault)" : "");
     std::fflush(stdout);
-    auto file = std::make_shared<FileDescriptor>(path);
+    // Only plain names of the package folder; nothing above it.
+    const bool plainName = !name.contains(QLatin1Char('/')) && !name.startsWith(QLatin1Char('.'));
+    auto file = std::make_shared<FileDescriptor>(plainName ? path : QString());
     if ((faulty && m_options.fault == Fault::NotFound) || file->get() < 0 ||
         !QFileInfo(path).isFile()) {
         response.status = 404;

@@ -84,9 +84,8 @@ TEST_F(DevServerTest, LinksLeadToThePackagesWhichAreServedWithRanges) {
     Reply reply = get("/go.php?pid=1234&m=c1");
     EXPECT_EQ(reply.status, 200);
     EXPECT_EQ(reply.body, whole);
-    EXPECT_EQ(
-        get("/go.php?pid=1234&m=c2", nullptr, false).headers.contains("/packages/Scribora.dmg"),
-        true);
+    EXPECT_TRUE(
+        get("/go.php?pid=1234&m=c2", nullptr, false).headers.contains("/packages/Scribora.dmg"));
     EXPECT_TRUE(get("/go.php?pid=1234&m=c3").body.contains("Privacy"));
 
     reply = get("/packages/Scribora.zip", "10-19");
