@@ -1,9 +1,232 @@
 #include "TQWindowController.h"
 
-TQWindowController::TQWindowController(QObject* parent) : QObject(parent) {}
+#include "Controls/TQLayoutLoader.h"
+#include "Controls/TQWindowMover.h"
+#include "Extensions/ColorExtension.h"
+#include "Extensions/StringExtension.h"
+#include "Extensions/URLExtension.h"
+#include "Localization/TQLocalization.h"
+#include "Platform/MainQueue.h"
+#include "Platform/Workspace.h"
+
+#include <QCloseEvent>
+#include <QPalette>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTimer>
+#include <chrono>
+#include <cmath>
+
+namespace {
+
+constexpr double minimumInterval = 0.1; // seconds between two shown progress updates
+constexpr double minimumChange = 0.1;   // percentage points
+
+double steadySeconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+// The licence line's font: PingFang SC where the desktop has it, else a sans-serif face with
+// Chinese glyphs, so a translated line never shows empty boxes.
+const QStringList licenceFontFamilies{
+    QStringLiteral("PingFangSC-Regular"),  QStringLiteral("PingFang SC"),
+    QStringLiteral("Noto Sans CJK SC"),    QStringLiteral("Source Han Sans SC"),
+    QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Droid Sans Fallback"),
+    QStringLiteral("sans-serif")};
+
+struct Link {
+    qsizetype start = -1;
+    qsizetype length = 0;
+    QUrl url;
+};
+
+// Where `word` first occurs in `line`; none when it is missing or empty.
+Link firstOccurrence(const QString& line, const QString& word, const QUrl& url) {
+    if (word.isEmpty())
+        return {};
+    return {line.indexOf(word), word.size(), url};
+}
+
+QString installButtonStyle() {
+    return QStringLiteral("QPushButton { background-color: %1; border: none; border-radius: 3px; "
+                          "color: #FFFFFF; font-size: 14pt; text-align: center; } "
+                          "QPushButton:pressed { color: %2; }")
+        .arg(colorWithRGB(0x4E69FF).name(), QColor(Qt::lightGray).name());
+}
+
+} // namespace
+
+TQWindowController::TQWindowController(QObject* parent) : QObject(parent), _clock(steadySeconds) {}
 
 TQWindowController::~TQWindowController() = default;
 
+void TQWindowController::connectOutlets(QMainWindow* window, QStringList& missing) {
+    _window = window;
+    _logoImageView = findOutlet<TQImageView>(window, QStringLiteral("logoImageView"), missing);
+    _iconImageView = findOutlet<TQImageView>(window, QStringLiteral("iconImageView"), missing);
+    _titleLabel = findOutlet<QLabel>(window, QStringLiteral("titleLabel"), missing);
+    _sloganLabel = findOutlet<QLabel>(window, QStringLiteral("sloganLabel"), missing);
+    _messageTextView = findOutlet<QTextBrowser>(window, QStringLiteral("messageTextView"), missing);
+    _installButton = findOutlet<QPushButton>(window, QStringLiteral("installButton"), missing);
+    _progressBox = findOutlet<QWidget>(window, QStringLiteral("progressBox"), missing);
+    _progressBar = findOutlet<QProgressBar>(window, QStringLiteral("progressBar"), missing);
+    _progressLabel = findOutlet<QLabel>(window, QStringLiteral("progressLabel"), missing);
+    _downloadLabell = findOutlet<QLabel>(window, QStringLiteral("downloadLabell"), missing);
+    if (_installButton)
+        connect(_installButton, &QPushButton::clicked, this, [this] { clickInstallButton(); });
+    if (_messageTextView) {
+        _messageTextView->setOpenLinks(false);
+        connect(_messageTextView, &QTextBrowser::anchorClicked, this,
+                [](const QUrl& url) { (void)Platform::Workspace::shared().openURL(url); });
+    }
+    window->installEventFilter(this);
+}
+
+void TQWindowController::awakeFromNib() {
+    if (!_window)
+        return;
+    QPalette background = _window->palette();
+    background.setColor(QPalette::Window, Qt::white);
+    _window->setPalette(background);
+    _window->setAutoFillBackground(true);
+    if (QWidget* content = _window->centralWidget())
+        new TQWindowMover(content);
+
+    if (_progressBox)
+        _progressBox->hide();
+    setInstallButtonTitle(localized(QStringLiteral("Install")));
+
+    const QString privacy = localized(QStringLiteral("Privacy Policy"));
+    const QString eula = localized(QStringLiteral("EULA"));
+    const QString line = formatted(
+        localized(QStringLiteral("By installing, you agree to the %@ and %@")), {privacy, eula});
+    Link first = firstOccurrence(line, privacy, privacyPolicyURL());
+    Link second = firstOccurrence(line, eula, licenseURL());
+    if (second.start >= 0 && second.start < first.start)
+        std::swap(first, second);
+    // Links must not overlap: the later one stays plain.
+    if (first.start >= 0 && second.start >= 0 && second.start < first.start + first.length)
+        second.start = -1;
+
+    if (_messageTextView) {
+        QTextDocument* document = _messageTextView->document();
+        document->clear();
+        QTextCursor cursor(document);
+        QTextBlockFormat paragraph;
+        paragraph.setAlignment(Qt::AlignHCenter);
+        cursor.setBlockFormat(paragraph);
+        QTextCharFormat text;
+        text.setFontFamilies(licenceFontFamilies);
+        text.setFontPointSize(14);
+        text.setForeground(colorWithRGB(0x222222));
+        qsizetype position = 0;
+        for (const Link& link : {first, second}) {
+            if (link.start < 0)
+                continue;
+            cursor.insertText(line.mid(position, link.start - position), text);
+            QTextCharFormat anchor = text;
+            anchor.setAnchor(true);
+            anchor.setAnchorHref(link.url.toString());
+            anchor.setFontUnderline(true);
+            cursor.insertText(line.mid(link.start, link.length), anchor);
+            position = link.start + link.length;
+        }
+        cursor.insertText(line.mid(position), text);
+    }
+
+    localizeString();
+    checkApplicationHasInstalled();
+}
+
+void TQWindowController::localizeString() {
+    localizeStrings(_titleLabel.data());
+    localizeStrings(_sloganLabel.data());
+    localizeStrings(_installButton.data());
+    localizeStrings(_progressLabel.data());
+    localizeStrings(_downloadLabell.data());
+}
+
 void TQWindowController::setInstallButtonTitle(const QString& title) {
     _installButtonTitle = title;
+    if (!_installButton)
+        return;
+    _installButton->setText(title);
+    _installButton->setStyleSheet(installButtonStyle());
+}
+
+void TQWindowController::setClock(Clock clock) {
+    _clock = clock ? std::move(clock) : Clock(steadySeconds);
+}
+
+void TQWindowController::updateProgress(double value) {
+    _latestProgressValue = value;
+    const double now = _clock();
+    double last = _lastRecordDate;
+    if (last >= 0 && now - last < minimumInterval) {
+        scheduleTrailingProgress(now, last);
+        return;
+    }
+    if (std::abs(_lastProgressValue - value) < minimumChange)
+        return;
+    // Claims the slot; a caller on the other thread that got here first wins it.
+    if (!_lastRecordDate.compare_exchange_strong(last, now)) {
+        scheduleTrailingProgress(now, last);
+        return;
+    }
+    std::weak_ptr<int> alive = _lifetime;
+    Platform::mainQueue().addOperation([this, alive, value] {
+        if (!alive.expired())
+            showProgress(value);
+    });
+}
+
+// A value dropped for coming too soon is shown once the interval has passed, so the last
+// value of a burst (the final 100, the reset to 0) is never lost.
+void TQWindowController::scheduleTrailingProgress(double now, double last) {
+    if (_trailingProgressScheduled.exchange(true))
+        return;
+    const int delay = int(std::ceil((minimumInterval - (now - last)) * 1000));
+    std::weak_ptr<int> alive = _lifetime;
+    Platform::mainQueue().addOperation([this, alive, delay] {
+        if (!alive.expired())
+            QTimer::singleShot(std::max(delay, 1), this, [this] { showTrailingProgress(); });
+    });
+}
+
+void TQWindowController::showTrailingProgress() {
+    const double now = _clock();
+    double last = _lastRecordDate;
+    if (now - last < minimumInterval) {
+        _trailingProgressScheduled = false;
+        scheduleTrailingProgress(now, last);
+        return;
+    }
+    _trailingProgressScheduled = false;
+    const double value = _latestProgressValue;
+    if (std::abs(_lastProgressValue - value) < minimumChange)
+        return;
+    if (!_lastRecordDate.compare_exchange_strong(last, now)) {
+        scheduleTrailingProgress(now, last);
+        return;
+    }
+    showProgress(value);
+}
+
+void TQWindowController::showProgress(double value) {
+    _lastProgressValue = value;
+    if (_progressBar)
+        _progressBar->setValue(int(std::lround(value)));
+    if (_progressLabel)
+        _progressLabel->setText(QString::asprintf("%.1f%%", value));
+}
+
+bool TQWindowController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != _window || event->type() != QEvent::Close)
+        return QObject::eventFilter(watched, event);
+    if (windowShouldClose())
+        return false;
+    event->ignore();
+    return true;
 }

@@ -4,9 +4,11 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include <QLabel>
@@ -14,6 +16,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTextBrowser>
+
+#include "Controls/TQImageView.h"
 
 // The installer window's controller and the installation pipeline. The class is spread
 // over one file per concern: TQWindowController.cpp (window side) and
@@ -81,19 +85,42 @@ public:
     [[nodiscard]] QString installButtonTitle() const { return _installButtonTitle; }
     [[nodiscard]] QUrl installedApplicationURL() const { return _applicationURL; }
 
+    // Window side
+
+    // Takes the outlets from the main layout's window (by object name) and wires the Install
+    // button and the close button; the names of missing outlets are added to `missing`.
+    void connectOutlets(QMainWindow* window, QStringList& missing);
+    // Prepares the window once its layout is loaded. Main thread.
+    void awakeFromNib();
+    void localizeString();
+
+    [[nodiscard]] TQImageView* logoImageView() const { return _logoImageView; }
+    [[nodiscard]] TQImageView* iconImageView() const { return _iconImageView; }
+    [[nodiscard]] QLabel* titleLabel() const { return _titleLabel; }
+    [[nodiscard]] QLabel* sloganLabel() const { return _sloganLabel; }
+    [[nodiscard]] QTextBrowser* messageTextView() const { return _messageTextView; }
+
+    // Seconds on a monotonic clock, read by updateProgress on any thread. Tests steer it;
+    // set it before progress is reported.
+    using Clock = std::function<double()>;
+    void setClock(Clock clock);
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     // Installation state.
     QUrl _applicationURL;
     QUrl _installDirectoryURL;
     std::atomic<bool> _isInstalling{false};
-    QDateTime _lastRecordDate;
-    double _lastProgressValue = 0;
+    // Progress display: written from the main thread and the downloader's thread.
+    std::atomic<double> _lastRecordDate{-1}; // clock seconds of the last shown update; -1: none
+    std::atomic<double> _lastProgressValue{0};
     QDateTime _date;
 
     // Window outlets, owned by the window's layout.
     QPointer<QMainWindow> _window;
-    QPointer<QLabel> _logoImageView;
-    QPointer<QLabel> _iconImageView;
+    QPointer<TQImageView> _logoImageView;
+    QPointer<TQImageView> _iconImageView;
     QPointer<QLabel> _titleLabel;
     QPointer<QLabel> _sloganLabel;
     QPointer<QTextBrowser> _messageTextView;
@@ -104,6 +131,18 @@ private:
     QPointer<QLabel> _downloadLabell;
 
     QString _installButtonTitle;
+
+    // Window side
+    void scheduleTrailingProgress(double now, double last);
+    void showTrailingProgress();
+    void showProgress(double value);
+
+    std::atomic<double> _latestProgressValue{0};
+    std::atomic<bool> _trailingProgressScheduled{false};
+    Clock _clock;
+    // Blocks queued for the main thread hold this weakly: a block outliving the controller
+    // does nothing.
+    std::shared_ptr<int> _lifetime = std::make_shared<int>(0);
 
 private:
     // Pipeline

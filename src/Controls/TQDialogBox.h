@@ -1,15 +1,26 @@
 #pragma once
 
+#include <QLabel>
+#include <QObject>
+#include <QPointer>
+#include <QPushButton>
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
-// The installer's own three-button dialog, shown as a sheet on a window. It keeps itself
-// alive while shown and frees itself after a button press; its creator keeps no reference.
-class TQDialogBox {
+#include "Controls/TQImageView.h"
+
+// The installer's own three-button dialog, shown as a sheet on a window. Create it with new;
+// once beginSheet() has been called it keeps itself alive while shown and frees itself after
+// a button press, so its creator keeps no reference. A dialog that is never shown is deleted
+// by its creator. Main thread only.
+class TQDialogBox : public QObject {
+    Q_OBJECT
+
 public:
     TQDialogBox();
-    ~TQDialogBox();
+    ~TQDialogBox() override;
 
     void setTitle(const QString& title);
     void setMessage(const QString& message);
@@ -17,4 +28,56 @@ public:
     void addAction(const QString& title, const QString& keyEquivalent,
                    std::function<void()> callback);
     void beginSheet(QWidget* window);
+
+    // --- Window side ---
+
+    [[nodiscard]] QString title() const { return _title; }
+    [[nodiscard]] QString message() const { return _message; }
+    void setFirstButtonTitle(const QString& title);
+    void setSecondButtonTitle(const QString& title);
+    void setThirdButtonTitle(const QString& title);
+
+    // The callback slots; an empty one is free.
+    [[nodiscard]] std::function<void()> firstHandle() const { return _firstHandle; }
+    [[nodiscard]] std::function<void()> secondHandle() const { return _secondHandle; }
+    [[nodiscard]] std::function<void()> thirdHandle() const { return _thirdHandle; }
+    void setFirstHandle(std::function<void()> handle) { _firstHandle = std::move(handle); }
+    void setSecondHandle(std::function<void()> handle) { _secondHandle = std::move(handle); }
+    void setThirdHandle(std::function<void()> handle) { _thirdHandle = std::move(handle); }
+
+    // The dialog's view, loaded from the layout "TQDialogBox"; null when the layout could not
+    // be loaded (the dialog then shows nothing and frees itself when shown).
+    [[nodiscard]] QWidget* view() const { return _view; }
+    [[nodiscard]] TQImageView* iconImageView() const { return _iconImageView; }
+    [[nodiscard]] QLabel* titleLabel() const { return _titleLabel; }
+    [[nodiscard]] QLabel* messageLabel() const { return _messageLabel; }
+    [[nodiscard]] QPushButton* firstButton() const { return _firstButton; }
+    [[nodiscard]] QPushButton* secondButton() const { return _secondButton; }
+    [[nodiscard]] QPushButton* thirdButton() const { return _thirdButton; }
+
+    void clickFirstButton();
+    void clickSecondButton();
+    void clickThirdButton();
+
+private:
+    void awakeFromNib();
+    void localizeString();
+    void dismiss(const std::function<void()>& callback);
+
+    QPointer<QWidget> _sheetWindow;
+    std::unique_ptr<TQDialogBox> _strongSelf;
+    QString _title;
+    QString _message;
+    std::function<void()> _firstHandle;
+    std::function<void()> _secondHandle;
+    std::function<void()> _thirdHandle;
+
+    // Outlets, owned by the view.
+    QPointer<QWidget> _view;
+    QPointer<TQImageView> _iconImageView;
+    QPointer<QLabel> _titleLabel;
+    QPointer<QLabel> _messageLabel;
+    QPointer<QPushButton> _firstButton;
+    QPointer<QPushButton> _secondButton;
+    QPointer<QPushButton> _thirdButton;
 };

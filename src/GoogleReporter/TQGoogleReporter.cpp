@@ -1,18 +1,219 @@
 #include "GoogleReporter/TQGoogleReporter.h"
 
-// Placeholder until the reporter is built: hits go nowhere.
+#include "Extensions/BundleExtension.h"
+#include "Extensions/DictionaryExtension.h"
+#include "GoogleReporter/TQHitSender.h"
+#include "GoogleReporter/TQURLSessionHitTransport.h"
+#include "Platform/Bundle.h"
+#include "Platform/Locale.h"
+#include "Platform/Log.h"
+#include "Platform/Screen.h"
+#include "Platform/UserAgent.h"
+#include "Platform/UserDefaults.h"
+
+#include <QCoreApplication>
+#include <QUuid>
+
+namespace {
+
+const QString defaultBaseURL = QStringLiteral("https://www.google-analytics.com/");
+const QString defaultTrackerId = QStringLiteral("UA-73921-01");
+constexpr std::chrono::milliseconds exitBudget{2000};
+
+// The path characters that may stand unencoded besides letters, digits and "-._~".
+// "&", "=" and "+" are left out: in a query they would split or alter the value.
+const QByteArray unencodedPathCharacters = QByteArrayLiteral("!$'()*,:@/");
+
+QUrl readBaseURL() {
+    const QString text = Platform::Bundle::main().plainString(QStringLiteral("AnalyticsBaseURL"));
+    if (text.isEmpty())
+        return QUrl(defaultBaseURL);
+    const QUrl url(text, QUrl::StrictMode);
+    if (url.isValid() && url.scheme() == QLatin1String("https") && !url.host().isEmpty() &&
+        url.path().endsWith(QLatin1Char('/')) && !url.hasQuery() && !url.hasFragment())
+        return url;
+    Platform::Log::write(
+        QStringLiteral("AnalyticsBaseURL %1 is not an https root ending in \"/\"; using %2")
+            .arg(text, defaultBaseURL));
+    return QUrl(defaultBaseURL);
+}
+
+void finishSharedSending() {
+    const std::size_t unsent = TQGoogleReporter::shared().finishSending(exitBudget);
+    if (unsent > 0)
+        Platform::Log::write(
+            QStringLiteral("GoogleReporter: %1 hits not sent at exit").arg(unsent));
+}
+
+} // namespace
+
 TQGoogleReporter& TQGoogleReporter::shared() {
     static TQGoogleReporter reporter;
+    static const bool flushesAtExit = [] {
+        qAddPostRoutine(finishSharedSending);
+        return true;
+    }();
+    Q_UNUSED(flushesAtExit);
     return reporter;
 }
 
-void TQGoogleReporter::configure(const QString&) {}
-void TQGoogleReporter::setCustomDimensionArguments(const QStringList&) {}
+TQGoogleReporter::TQGoogleReporter(std::shared_ptr<TQHitTransport> transport)
+    : m_baseURL(readBaseURL()),
+      m_identifierKey(QStringLiteral("co.quintrel.GoogleReporter.uniqueUserIdentifier")),
+      m_appName(bundleName()), m_appIdentifier(bundleID()), m_appVersion(bundleShortVersion()),
+      m_appBuild(bundleVersion()),
+      m_formattedVersion(QStringLiteral("%1 %2").arg(m_appVersion, m_appBuild)),
+      m_sender(std::make_unique<TQHitSender>(
+          transport ? std::move(transport) : std::make_shared<TQURLSessionHitTransport>())) {
+    const QStringList languages = Platform::Locale::preferredLanguages();
+    if (!languages.isEmpty())
+        m_userLanguage = languages.first();
+    const QSize screen = Platform::Screen::mainScreenSize();
+    m_screenResolution = QStringLiteral("%1x%2").arg(screen.width()).arg(screen.height());
+    m_isEnabled = !checkWrapperTag();
+    m_quietMode = true;
+    m_usesVendorIdentifier = false;
+    m_anonymizeIP = true;
+    initUserAgent();
+    initUniqueUserIdentifier();
+}
+
+TQGoogleReporter::~TQGoogleReporter() = default;
+
+QString TQGoogleReporter::configuredTrackerId() {
+    const QString setting =
+        Platform::Bundle::main().plainString(QStringLiteral("AnalyticsTrackerID"));
+    return setting.isEmpty() ? defaultTrackerId : setting;
+}
+
+void TQGoogleReporter::initUserAgent() {
+    QString systemVersion = Platform::UserAgent::operatingSystemVersionString();
+    systemVersion.replace(QLatin1Char('.'), QLatin1Char('_'));
+    const QString fallback = QStringLiteral("Mozilla/5.0 (Macintosh; Intel Mac OS X %1) "
+                                            "AppleWebKit/603.2.4 (KHTML, like Gecko) %2/%3")
+                                 .arg(systemVersion, m_appName, m_appVersion);
+    const QString webView = Platform::UserAgent::webViewUserAgent(m_appName, m_appVersion);
+    m_userAgent = webView.isEmpty() ? fallback : webView;
+}
+
+void TQGoogleReporter::initUniqueUserIdentifier() {
+    Platform::UserDefaults& defaults = Platform::UserDefaults::standard();
+    QString identifier = defaults.stringForKey(m_identifierKey);
+    if (identifier.isEmpty()) {
+        identifier = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+        // Unsaved, the identifier still serves this run; the next run makes another.
+        if (!defaults.setString(m_identifierKey, identifier))
+            Platform::Log::write(QStringLiteral("GoogleReporter: cannot save the client ID in %1")
+                                     .arg(defaults.filePath()));
+        if (!m_quietMode)
+            Platform::Log::write(QStringLiteral("New GA user with identifier: %1").arg(identifier));
+    }
+    m_uniqueUserIdentifier = identifier;
+}
+
+void TQGoogleReporter::configure(const QString& trackerId) {
+    std::lock_guard lock(m_mutex);
+    m_trackerId = trackerId;
+}
+
+void TQGoogleReporter::setCustomDimensionArguments(const QStringList& arguments) {
+    std::lock_guard lock(m_mutex);
+    m_customDimensionArguments = arguments;
+}
+
 QStringList TQGoogleReporter::customDimensionArguments() const {
-    return {};
+    std::lock_guard lock(m_mutex);
+    return m_customDimensionArguments;
 }
-void TQGoogleReporter::event(const QString&, const QString&, const QString&, const Parameters&) {}
-bool TQGoogleReporter::checkWrapperTag() const {
-    return false;
+
+void TQGoogleReporter::event(const QString& category, const QString& action, const QString& label,
+                             const Parameters& parameters) {
+    Parameters hit = parameters;
+    setNullableObject(hit, category, QStringLiteral("ec"));
+    setNullableObject(hit, action, QStringLiteral("ea"));
+    setNullableObject(hit, label, QStringLiteral("el"));
+    send(QStringLiteral("event"), hit);
 }
-void TQGoogleReporter::createWrapperTag() {}
+
+void TQGoogleReporter::screenView(const QString& name, const Parameters& parameters) {
+    Parameters hit = parameters;
+    setNullableObject(hit, name, QStringLiteral("cd"));
+    send(QStringLiteral("screenView"), hit);
+}
+
+void TQGoogleReporter::exception(const QString& description, bool isFatal,
+                                 const Parameters& parameters) {
+    Parameters hit = parameters;
+    setNullableObject(hit, description, QStringLiteral("exd"));
+    setNullableObject(hit, QString::number(isFatal ? 1 : 0), QStringLiteral("exf"));
+    send(QStringLiteral("exception"), hit);
+}
+
+void TQGoogleReporter::session(bool start, const Parameters& parameters) {
+    Parameters hit = parameters;
+    setNullableObject(hit, start ? QStringLiteral("start") : QStringLiteral("end"),
+                      QStringLiteral("sc"));
+    setNullableObject(hit, m_appName, QStringLiteral("dp"));
+    send(QString(), hit);
+}
+
+void TQGoogleReporter::send(const QString& type, const Parameters& parameters) {
+    if (!m_isEnabled)
+        return;
+    QString trackerId;
+    QStringList dimensions;
+    {
+        std::lock_guard lock(m_mutex);
+        trackerId = m_trackerId;
+        dimensions = m_customDimensionArguments;
+    }
+    if (trackerId.isEmpty()) {
+        Platform::Log::write(QStringLiteral("GoogleReporter event ignored."));
+        Platform::Log::write(QStringLiteral(
+            "You must set your tracker ID UA-XXXXX-XX with GoogleReporter.configure()"));
+        return;
+    }
+    Parameters hit = commonParameters(trackerId, type, dimensions);
+    hit.insert(parameters);
+    const QUrl url = generateUrl(hit);
+    if (!m_quietMode)
+        Platform::Log::write(
+            QStringLiteral("Sending GA Report: %1").arg(url.toString(QUrl::FullyEncoded)));
+    m_sender->enqueue(url);
+}
+
+TQGoogleReporter::Parameters
+TQGoogleReporter::commonParameters(const QString& trackerId, const QString& type,
+                                   const QStringList& dimensions) const {
+    Parameters hit;
+    hit.insert(QStringLiteral("tid"), trackerId);
+    setNullableObject(hit, m_appIdentifier, QStringLiteral("aid"));
+    setNullableObject(hit, m_uniqueUserIdentifier, QStringLiteral("cid"));
+    setNullableObject(hit, m_appName, QStringLiteral("an"));
+    setNullableObject(hit, m_appVersion, QStringLiteral("av"));
+    setNullableObject(hit, m_userAgent, QStringLiteral("ua"));
+    setNullableObject(hit, m_userLanguage, QStringLiteral("ul"));
+    setNullableObject(hit, m_screenResolution, QStringLiteral("sr"));
+    hit.insert(QStringLiteral("v"), QString::number(1));
+    if (!type.isEmpty())
+        hit.insert(QStringLiteral("t"), type);
+    for (qsizetype i = 0; i < dimensions.size(); ++i)
+        hit.insert(QStringLiteral("cd%1").arg(i + 1), dimensions.at(i));
+    if (m_anonymizeIP)
+        hit.insert(QStringLiteral("aip"), QString::number(1));
+    return hit;
+}
+
+QUrl TQGoogleReporter::generateUrl(const Parameters& parameters) const {
+    QString text = QStringLiteral("collect?");
+    for (auto pair = parameters.cbegin(); pair != parameters.cend(); ++pair) {
+        const QByteArray encoded = QUrl::toPercentEncoding(pair.value(), unencodedPathCharacters);
+        text += pair.key() + QLatin1Char('=') + QString::fromLatin1(encoded) + QLatin1Char('&');
+    }
+    text.chop(1);
+    return m_baseURL.resolved(QUrl(text));
+}
+
+std::size_t TQGoogleReporter::finishSending(std::chrono::milliseconds budget) {
+    return m_sender->finishSending(budget);
+}

@@ -30,10 +30,10 @@ struct URLSessionResumeData {
 
 struct URLSessionError {
     enum class Kind {
-        Transfer,       // the network or the server broke off; worth another try
-        HTTPStatus,     // the final response had status 400 or above
-        File,           // the local file could not be written
-        UnsupportedURL, // not an https address, or redirected to another scheme
+        Transfer,   // the network or the server broke off; worth another try
+        HTTPStatus, // the final response had status 400 or above
+        File,       // the local file could not be written
+        BadAddress, // not https, redirected to another scheme, or redirected in a loop
     };
     Kind kind = Kind::Transfer;
     QString description;

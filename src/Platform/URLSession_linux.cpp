@@ -60,6 +60,10 @@ void URLSessionTask::waitUntilFinished() {
 namespace {
 
 constexpr long kMaximumRedirects = 20;
+// Fewer, larger writes: a package is hundreds of megabytes.
+constexpr long kReceiveBufferSize = 512 * 1024;
+// Progress reaches the delegate at most this often, and once more at the end.
+constexpr std::chrono::milliseconds kProgressInterval{20};
 
 struct EasyDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
@@ -140,8 +144,9 @@ QString describe(CURLcode code, const char* errorBuffer) {
 }
 
 URLSessionError::Kind kindOf(CURLcode code) {
-    return code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_URL_MALFORMAT
-               ? URLSessionError::Kind::UnsupportedURL
+    return code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_URL_MALFORMAT ||
+                   code == CURLE_TOO_MANY_REDIRECTS
+               ? URLSessionError::Kind::BadAddress
                : URLSessionError::Kind::Transfer;
 }
 
@@ -308,6 +313,7 @@ private:
         curl_easy_setopt(m_handle, CURLOPT_HEADERDATA, this);
         curl_easy_setopt(m_handle, CURLOPT_WRITEFUNCTION, onBody);
         curl_easy_setopt(m_handle, CURLOPT_WRITEDATA, this);
+        curl_easy_setopt(m_handle, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
         const CURLcode code = curl_easy_perform(m_handle);
         rememberFinalURL();
         if (code == CURLE_OK && !m_decided)
@@ -428,13 +434,19 @@ private:
         m_length += qint64(size);
         m_responseBytes += qint64(size);
         m_bytesReceived += qint64(size);
-        reportProgress();
+        m_unreported = true;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_lastProgress >= kProgressInterval) {
+            m_lastProgress = now;
+            reportProgress();
+        }
         return size;
     }
 
     void reportProgress() {
         m_progress->total = m_length;
         m_progress->expected = m_expectedTotal;
+        m_unreported = false;
         if (!m_progress->didWriteData || m_progress->pending.exchange(true))
             return;
         m_queue.addOperation([progress = m_progress] {
@@ -449,6 +461,8 @@ private:
     // Queues the task's last delegate calls and leaves the file to the delegate, to the
     // resume record, or removes it.
     void complete() {
+        if (m_unreported)
+            reportProgress();
         m_file.reset();
         std::optional<URLSessionResumeData> resumeData;
         if (m_failure && m_failure->kind == URLSessionError::Kind::Transfer && m_length > 0 &&
@@ -476,6 +490,8 @@ private:
     OperationQueue& m_queue;
     std::atomic<qint64>& m_bytesReceived;
     std::shared_ptr<ProgressRelay> m_progress;
+    std::chrono::steady_clock::time_point m_lastProgress;
+    bool m_unreported = false; // bytes arrived since the last report
 
     QUrl m_url;
     QString m_filePath;

@@ -1,13 +1,30 @@
-#include "Extensions/BundleExtension.h"
+#include "AppDelegate.h"
+#include "Controls/TQMainLayout.h"
 #include "Platform/Bundle.h"
+#include "Platform/Log.h"
+#include "Platform/Screen.h"
 
-#include <QCoreApplication>
-#include <cstdio>
+#include <QApplication>
+#include <QIcon>
+#include <QScreen>
+#include <QTimer>
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    const Platform::Bundle bundle = Platform::Bundle::main();
-    std::printf("%s installer (%s): the window is not built yet.\n",
-                qPrintable(bundleDisplayName(bundle)), qPrintable(bundle.bundlePath()));
-    return 0;
+    QApplication app(argc, argv);
+    Platform::Screen::setProvider([] {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        return screen ? screen->size() : QSize(0, 0);
+    });
+    QApplication::setWindowIcon(
+        QIcon(Platform::Bundle::main().resourcePath() + QStringLiteral("/images/icon.png")));
+
+    QString error;
+    const std::unique_ptr<TQMainLayout> layout = TQMainLayout::load(&error);
+    if (!layout) {
+        Platform::Log::write(error);
+        return 1;
+    }
+    layout->window()->show();
+    QTimer::singleShot(0, layout->delegate(), &AppDelegate::applicationDidFinishLaunching);
+    return QApplication::exec();
 }

@@ -3,6 +3,7 @@
 #include "Platform/OperationQueue.h"
 #include "TestEnvironment.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <future>
@@ -65,8 +66,8 @@ protected:
     }
 
     HttpsTestServer server;
+    Platform::OperationQueue queue; // outlives the session, whose threads post to it
     URLSession session;
-    Platform::OperationQueue queue;
     Platform::URLSessionDownloadOptions options;
 };
 
@@ -156,7 +157,7 @@ TEST_F(URLSessionTest, RefusesOtherSchemesErrorStatusesAndUntrustedServers) {
                          queue);
     redirected.wait();
     ASSERT_TRUE(redirected.error);
-    EXPECT_EQ(redirected.error->kind, URLSessionError::Kind::UnsupportedURL);
+    EXPECT_EQ(redirected.error->kind, URLSessionError::Kind::BadAddress);
 
     Recorder missing(queue);
     session.downloadTask(server.url(QStringLiteral("/missing.zip")), options, missing.delegate(),
@@ -176,6 +177,53 @@ TEST_F(URLSessionTest, RefusesOtherSchemesErrorStatusesAndUntrustedServers) {
     ASSERT_TRUE(untrusted.error);
     EXPECT_EQ(untrusted.error->kind, URLSessionError::Kind::Transfer);
     EXPECT_TRUE(QDir(options.temporaryDirectory).isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// A partial file the test made, as a broken download would have left it.
+URLSessionResumeData partialFile(const QString& folder, const QByteArray& bytes, const QUrl& url,
+                                 const QByteArray& validator) {
+    const QString path = folder + QStringLiteral("/kept.part");
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return URLSessionResumeData{url, path, bytes.size(), validator};
+}
+
+TEST_F(URLSessionTest, ARangeTheServerCannotServeOrMisplacesStartsTheFileOver) {
+    const QByteArray content("0123456789");
+    server.serveBytes(QStringLiteral("/short"), content);
+    server.handle(QStringLiteral("/misplaced"), [&](const HttpsTestServer::Request& request) {
+        if (request.headers.contains(QStringLiteral("range")))
+            return HttpsTestServer::Reply{
+                206, content, {{"Content-Range", "bytes 0-9/10"}, {"ETag", "\"v\""}}};
+        return HttpsTestServer::Reply{200, content, {{"ETag", "\"v\""}}};
+    });
+    const QByteArray etag =
+        '"' + QCryptographicHash::hash(content, QCryptographicHash::Sha1).toHex().left(16) + '"';
+
+    Recorder pastTheEnd(queue);
+    session.downloadTaskWithResumeData(partialFile(options.temporaryDirectory,
+                                                   QByteArray("0123456789AB"),
+                                                   server.url(QStringLiteral("/short")), etag),
+                                       options, pastTheEnd.delegate(), queue);
+    pastTheEnd.wait();
+    EXPECT_FALSE(pastTheEnd.error);
+    EXPECT_EQ(pastTheEnd.body, content);
+
+    Recorder misplaced(queue);
+    session.downloadTaskWithResumeData(partialFile(options.temporaryDirectory, QByteArray("XXXXX"),
+                                                   server.url(QStringLiteral("/misplaced")),
+                                                   "\"v\""),
+                                       options, misplaced.delegate(), queue);
+    misplaced.wait();
+    EXPECT_FALSE(misplaced.error);
+    EXPECT_EQ(misplaced.body, content);
+    EXPECT_EQ(server.requests(QStringLiteral("/short")).size(), 2u);
+    EXPECT_EQ(server.requests(QStringLiteral("/misplaced")).size(), 2u);
 }
 
 } // namespace

@@ -5,8 +5,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QProcess>
+#include <QRandomGenerator>
 #include <httplib.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509v3.h>
 
 namespace {
 
@@ -98,20 +101,48 @@ HttpsTestServer::~HttpsTestServer() {
 }
 
 bool HttpsTestServer::generateCertificate() {
-    QProcess openssl;
-    openssl.setProcessChannelMode(QProcess::MergedChannels);
-    openssl.start(QStringLiteral("openssl"),
-                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                   QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-                   QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-                   QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
-                   QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
-                   QStringLiteral("subjectAltName=IP:127.0.0.1,DNS:localhost"),
-                   QStringLiteral("-keyout"),
-                   m_certificateFolder.filePath(QStringLiteral("key.pem")), QStringLiteral("-out"),
-                   certificatePath()});
-    return openssl.waitForFinished(30000) && openssl.exitStatus() == QProcess::NormalExit &&
-           openssl.exitCode() == 0;
+    const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(EVP_EC_gen("P-256"),
+                                                                  EVP_PKEY_free);
+    const std::unique_ptr<X509, decltype(&X509_free)> certificate(X509_new(), X509_free);
+    if (!key || !certificate)
+        return false;
+    X509* cert = certificate.get();
+    X509_set_version(cert, 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(cert),
+                     long(QRandomGenerator::global()->bounded(1 << 30)));
+    X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
+    X509_gmtime_adj(X509_getm_notAfter(cert), 2 * 24 * 3600);
+    X509_set_pubkey(cert, key.get());
+    X509_NAME* name = X509_get_subject_name(cert);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
+    X509_set_issuer_name(cert, name);
+    X509V3_CTX context;
+    X509V3_set_ctx_nodb(&context);
+    X509V3_set_ctx(&context, cert, cert, nullptr, nullptr, 0);
+    const std::pair<int, const char*> extensions[] = {
+        {NID_basic_constraints, "critical,CA:TRUE"},
+        {NID_subject_key_identifier, "hash"},
+        {NID_subject_alt_name, "IP:127.0.0.1,DNS:localhost"},
+    };
+    for (const auto& [nid, value] : extensions) {
+        X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &context, nid, value);
+        if (!extension)
+            return false;
+        X509_add_ext(cert, extension, -1);
+        X509_EXTENSION_free(extension);
+    }
+    if (X509_sign(cert, key.get(), EVP_sha256()) == 0)
+        return false;
+    const auto write = [](const QString& path, const std::function<int(FILE*)>& writer) {
+        const std::unique_ptr<FILE, decltype(&fclose)> file(
+            fopen(QFile::encodeName(path).constData(), "w"), fclose);
+        return file && writer(file.get()) == 1;
+    };
+    return write(certificatePath(), [&](FILE* file) { return PEM_write_X509(file, cert); }) &&
+           write(m_certificateFolder.filePath(QStringLiteral("key.pem")), [&](FILE* file) {
+               return PEM_write_PrivateKey(file, key.get(), nullptr, nullptr, 0, nullptr, nullptr);
+           });
 }
 
 QUrl HttpsTestServer::url(const QString& pathAndQuery) const {

@@ -1,0 +1,2 @@
+add_executable(tq_analytics_bench ${CMAKE_CURRENT_LIST_DIR}/analytics/EventBench.cpp)
+target_link_libraries(tq_analytics_bench PRIVATE tqinstaller_core)

@@ -1,0 +1,186 @@
+#include "AppDelegate.h"
+
+#include "Controls/TQDialogBox.h"
+#include "Controls/TQLayoutLoader.h"
+#include "Extensions/BundleExtension.h"
+#include "Extensions/StringExtension.h"
+#include "Extensions/URLExtension.h"
+#include "GoogleReporter/TQGoogleReporter.h"
+#include "Localization/TQLocalization.h"
+#include "Platform/Bundle.h"
+#include "Platform/Workspace.h"
+
+#include <QApplication>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QMetaMethod>
+#include <QSessionManager>
+
+const QString AppDelegate::defaultTrackerID = QStringLiteral("UA-12345-67");
+
+namespace {
+
+constexpr char menuItemSuffix[] = "MenuItem";
+
+// The slot a menu item named "<name>MenuItem" sends its action to: "click<Name>MenuItem()".
+QByteArray actionSignature(const QString& itemName) {
+    return "click" + itemName.left(1).toUpper().toUtf8() + itemName.mid(1).toUtf8() + "()";
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(QObject* parent, EventSink eventSink)
+    : QObject(parent), _eventSink(std::move(eventSink)) {
+    if (!qApp)
+        return;
+    qApp->installEventFilter(this);
+    // Logging out of the desktop: refused while an installation runs and is not confirmed.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+        if (applicationShouldTerminate() == TerminateCancel)
+            manager.cancel();
+    });
+}
+
+void AppDelegate::connectOutlets(QMainWindow* window, TQWindowController* windowController,
+                                 QStringList& missing) {
+    _windowController = windowController;
+    _mainMenu = findOutlet<QMenuBar>(window, QStringLiteral("mainMenu"), missing);
+    _aboutMenuItem = findOutlet<QAction>(window, QStringLiteral("aboutMenuItem"), missing);
+    _hideMenuItem = findOutlet<QAction>(window, QStringLiteral("hideMenuItem"), missing);
+    _quitMenuItem = findOutlet<QAction>(window, QStringLiteral("quitMenuItem"), missing);
+
+    const QMetaMethod triggered = QMetaMethod::fromSignal(&QAction::triggered);
+    for (QAction* item : window->findChildren<QAction*>()) {
+        if (!item->objectName().endsWith(QLatin1String(menuItemSuffix)))
+            continue;
+        const QByteArray signature = actionSignature(item->objectName());
+        const int index = metaObject()->indexOfSlot(signature.constData());
+        if (index < 0) {
+            missing += QString::fromUtf8(signature);
+            continue;
+        }
+        connect(item, triggered, this, metaObject()->method(index));
+    }
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    localizeStrings(_mainMenu.data());
+    const QString displayName = bundleDisplayName();
+    if (_aboutMenuItem)
+        _aboutMenuItem->setText(formatted(localized(QStringLiteral("About %@")), {displayName}));
+    if (_hideMenuItem)
+        _hideMenuItem->setText(formatted(localized(QStringLiteral("Hide %@")), {displayName}));
+    if (_quitMenuItem)
+        _quitMenuItem->setText(formatted(localized(QStringLiteral("Quit %@")), {displayName}));
+
+    QString trackerID =
+        Platform::Bundle::main().localizedString(QStringLiteral("AnalyticsTrackerID"));
+    if (trackerID.isEmpty())
+        trackerID = defaultTrackerID;
+    TQGoogleReporter::shared().configure(trackerID);
+    const QString product = productID();
+    if (!product.isNull())
+        TQGoogleReporter::shared().setCustomDimensionArguments({product});
+}
+
+AppDelegate::TerminateReply AppDelegate::applicationShouldTerminate() {
+    if (_shouldTerminateNow)
+        return TerminateNow;
+    if (!installationIsRunning())
+        return TerminateNow;
+    showInstallingPromptDialog();
+    return TerminateCancel;
+}
+
+bool AppDelegate::installationIsRunning() const {
+    return _windowController && _windowController->isInstalling();
+}
+
+void AppDelegate::showInstallingPromptDialog() {
+    auto* dialog = new TQDialogBox();
+    dialog->setTitle(localized(QStringLiteral("Installation still in progress")));
+    dialog->setMessage(localized(
+        QStringLiteral("Are you sure you want to quit before the process is completed?")));
+    QPointer<AppDelegate> delegate(this);
+    dialog->addAction(localized(QStringLiteral("Continue")), QString(), [delegate] {
+        if (!delegate)
+            return;
+        delegate->sendEvent(QStringLiteral("Quit"), QStringLiteral("Quit_Continue"));
+        delegate->_shouldTerminateNow = false;
+    });
+    dialog->addAction(localized(QStringLiteral("Quit")), QString(), [delegate] {
+        if (!delegate)
+            return;
+        delegate->sendEvent(QStringLiteral("Quit"), QStringLiteral("Quit_Quit"));
+        delegate->_shouldTerminateNow = true;
+        QCoreApplication::exit(0);
+    });
+    dialog->beginSheet(_windowController ? _windowController->window() : nullptr);
+}
+
+// Every way of quitting arrives here as the application's quit request: the Quit item and
+// its shortcut, and the desktop's own request.
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != qApp || event->type() != QEvent::Quit)
+        return QObject::eventFilter(watched, event);
+    if (applicationShouldTerminate() == TerminateNow)
+        terminate();
+    return true;
+}
+
+void AppDelegate::terminate() {
+    applicationWillTerminate();
+    QCoreApplication::exit(0);
+}
+
+void AppDelegate::sendEvent(const QString& category, const QString& action) {
+    if (_eventSink)
+        _eventSink(category, action, QString());
+    else
+        TQGoogleReporter::shared().event(category, action, QString());
+}
+
+void AppDelegate::clickProductMenuItem() {
+    (void)Platform::Workspace::shared().openURL(productPageURL());
+}
+
+void AppDelegate::clickHelpMenuItem() {
+    (void)Platform::Workspace::shared().openURL(customerServiceURL());
+}
+
+void AppDelegate::clickDirectDownloadMenuItem() {
+    sendEvent(QStringLiteral("Direct Download_Menu"), QString());
+    (void)Platform::Workspace::shared().openURL(directDMGPackageURL());
+}
+
+void AppDelegate::clickPrivacyPolicyMenuItem() {
+    (void)Platform::Workspace::shared().openURL(privacyPolicyURL());
+}
+
+void AppDelegate::clickLicenseMenuItem() {
+    (void)Platform::Workspace::shared().openURL(licenseURL());
+}
+
+void AppDelegate::clickAboutMenuItem() {
+    QWidget* window = _windowController ? _windowController->window() : nullptr;
+    const QString displayName = bundleDisplayName();
+    auto* about = new QMessageBox(window);
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->setObjectName(QStringLiteral("aboutBox"));
+    about->setWindowTitle(formatted(localized(QStringLiteral("About %@")), {displayName}));
+    about->setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
+    about->setText(QStringLiteral("<b>%1</b>").arg(displayName.toHtmlEscaped()));
+    about->setInformativeText(
+        formatted(localized(QStringLiteral("Version %@")), {bundleShortVersion()}));
+    about->open();
+}
+
+void AppDelegate::clickHideMenuItem() {
+    if (_windowController && _windowController->window())
+        _windowController->window()->showMinimized();
+}
+
+void AppDelegate::clickQuitMenuItem() {
+    QEvent quitRequest(QEvent::Quit);
+    QCoreApplication::sendEvent(qApp, &quitRequest);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QAbstractButton;
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+
+// Localizes in place the texts a control got from its layout: each text is looked up as a
+// key with localized() and replaced by what comes back. Main thread only.
+
+// Menus: the menu's own title (a menu bar has none), then every item in order, which
+// descends into submenus.
+void localizeStrings(QMenuBar* menu);
+void localizeStrings(QMenu* menu);
+// Menu items: the title, then the submenu when there is one.
+void localizeStrings(QAction* item);
+// Text fields: the text, then the placeholder.
+void localizeStrings(QLabel* field);
+void localizeStrings(QLineEdit* field);
+// Buttons: the tool tip, then the title. A button's pressed-state colour lives in its style
+// sheet, so the title carries no attributes of its own to keep.
+void localizeStrings(QAbstractButton* button);
+
+// A localized pattern filled in: each "%@" takes the next argument, in order; a "%@" without
+// an argument left stays as it is.
+[[nodiscard]] QString formatted(const QString& pattern, const QStringList& arguments);

@@ -1,0 +1,262 @@
+#include "Unarchiving/TQZipExtraction.h"
+
+#include "Platform/Log.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+#include <QUtf8StringView>
+#include <algorithm>
+#include <cstdio>
+#include <minizip/unzip.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const noEntryMessage = "解压失败：无法找到压缩包内文件";
+const char* const openMessage = "解压失败：无法打开当前压缩包文件";
+const char* const infoMessage = "解压失败：无法读取当前压缩包文件信息";
+const char* const emptyPathMessage = "解压失败：压缩包文件路径为空";
+const char* const writeMessage = "解压失败：读取压缩包文件字节失败";
+const char* const closeMessage = "解压失败：无法关闭当前压缩包文件";
+const char* const sizeMessage = "解压失败：当前压缩包文件大小与解压文件大小不一致";
+const char* const permissionMessage = "解压失败：当前压缩包文件权限设置失败";
+const char* const unsafePathMessage = "解压失败：压缩包文件路径不安全";
+
+constexpr unsigned readSize = 4096;
+constexpr size_t outputBufferSize = 64 * 1024;
+constexpr uLong unixHost = 3;
+constexpr uint64_t linkTargetLimit = 4095;
+
+void log(const char* message) {
+    Platform::Log::write(QString::fromUtf8(message));
+}
+
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+
+} // namespace
+
+struct TQZipExtraction::Entry {
+    unz_file_info64 info{};
+    QByteArrayList components;
+    QString targetPath;
+    bool isDirectory = false;
+    bool isLink = false;
+
+    [[nodiscard]] const QByteArray& leaf() const { return components.constLast(); }
+};
+
+TQZipExtraction::TQZipExtraction(const QString& archivePath, const QString& destinationPath,
+                                 bool overwrite, const TQZip::ProgressHandle& progress,
+                                 const TQZip::FileOutputHandle& fileOutputHandle)
+    : m_archivePath(archivePath), m_destinationPath(destinationPath), m_overwrite(overwrite),
+      m_progress(progress), m_fileOutputHandle(fileOutputHandle), m_destination(destinationPath) {}
+
+TQZipExtraction::~TQZipExtraction() {
+    if (m_entryOpen)
+        unzCloseCurrentFile(m_archive);
+    if (m_archive)
+        unzClose(m_archive);
+}
+
+bool TQZipExtraction::run() {
+    m_buffer = std::make_unique<std::array<char, readSize>>();
+    m_outputBuffer = std::make_unique<char[]>(outputBufferSize);
+    m_archiveSize = double(QFileInfo(m_archivePath).size());
+
+    m_archive = unzOpen(QFile::encodeName(m_archivePath).constData());
+    if (unzGoToFirstFile(m_archive) != UNZ_OK) {
+        log(noEntryMessage);
+        return false;
+    }
+    m_total = 0;
+    for (;;) {
+        Entry entry;
+        const Step step = extractEntry(entry);
+        if (step == Step::Fail)
+            return false;
+        const int advance = unzGoToNextFile(m_archive);
+        if (step == Step::Next)
+            report(entry);
+        if (advance != UNZ_OK)
+            break;
+    }
+    if (m_progress)
+        m_progress(100.0, 100.0);
+    return true;
+}
+
+TQZipExtraction::Step TQZipExtraction::extractEntry(Entry& entry) {
+    if (unzOpenCurrentFile(m_archive) != UNZ_OK) {
+        log(openMessage);
+        return Step::Fail;
+    }
+    m_entryOpen = true;
+    if (readEntry(entry) == Step::Fail)
+        return Step::Fail;
+
+    const qsizetype folders = entry.components.size() - (entry.isDirectory ? 0 : 1);
+    const TQZipDestination::Result made = m_destination.makeFolders(entry.components, folders);
+    if (made != TQZipDestination::Result::Done) {
+        log(made == TQZipDestination::Result::Unsafe ? unsafePathMessage : sizeMessage);
+        return Step::Fail;
+    }
+
+    if (!entry.isDirectory && !m_overwrite && m_destination.exists(entry.leaf())) {
+        m_entryOpen = false;
+        unzCloseCurrentFile(m_archive);
+        return Step::Skip;
+    }
+
+    uint64_t written = 0;
+    QByteArray linkTarget;
+    if (entry.isLink) {
+        if (readLink(entry, linkTarget) == Step::Fail)
+            return Step::Fail;
+        written = uint64_t(linkTarget.size());
+    } else if (!entry.isDirectory && writeFile(entry, written) == Step::Fail) {
+        return Step::Fail;
+    }
+    if (closeEntry(entry, written) == Step::Fail)
+        return Step::Fail;
+    if (entry.isLink)
+        return placeLink(entry, linkTarget);
+    return restorePermissions(entry);
+}
+
+TQZipExtraction::Step TQZipExtraction::readEntry(Entry& entry) {
+    if (unzGetCurrentFileInfo64(m_archive, &entry.info, nullptr, 0, nullptr, 0, nullptr, 0) !=
+        UNZ_OK) {
+        m_entryOpen = false;
+        unzCloseCurrentFile(m_archive);
+        log(infoMessage);
+        return Step::Fail;
+    }
+    m_total += double(entry.info.compressed_size);
+
+    QByteArray raw(qsizetype(entry.info.size_filename) + 1, '\0');
+    (void)unzGetCurrentFileInfo64(m_archive, nullptr, raw.data(), uLong(raw.size()), nullptr, 0,
+                                  nullptr, 0);
+    raw.chop(1);
+    QByteArray name(raw.constData());
+    if (name.isEmpty() || !QUtf8StringView(name).isValidUtf8()) {
+        log(emptyPathMessage);
+        return Step::Fail;
+    }
+    entry.isDirectory = raw.endsWith('/');
+    if (name.contains("/\\"))
+        name.replace('\\', '/');
+
+    std::optional<QByteArrayList> components = TQZipDestination::components(name);
+    if (!components) {
+        log(unsafePathMessage);
+        return Step::Fail;
+    }
+    entry.components = std::move(*components);
+    while (name.endsWith('/'))
+        name.chop(1);
+    entry.targetPath = m_destinationPath + QLatin1Char('/') + QString::fromUtf8(name);
+    const uint32_t mode = uint32_t(entry.info.external_fa >> 16);
+    entry.isLink =
+        !entry.isDirectory && (entry.info.version >> 8) == unixHost && (mode & S_IFMT) == S_IFLNK;
+    return Step::Next;
+}
+
+TQZipExtraction::Step TQZipExtraction::writeFile(const Entry& entry, uint64_t& written) {
+    TQZipDestination::Result created{};
+    const int descriptor = m_destination.createFile(entry.leaf(), created);
+    if (descriptor < 0) {
+        log(created == TQZipDestination::Result::Unsafe ? unsafePathMessage : sizeMessage);
+        return Step::Fail;
+    }
+    std::unique_ptr<FILE, FileCloser> output(fdopen(descriptor, "wb"));
+    if (!output) {
+        ::close(descriptor);
+        log(sizeMessage);
+        return Step::Fail;
+    }
+    setvbuf(output.get(), m_outputBuffer.get(), _IOFBF, outputBufferSize);
+
+    const uint64_t budget = entry.info.uncompressed_size;
+    int count = 0;
+    while ((count = unzReadCurrentFile(m_archive, m_buffer->data(), readSize)) > 0) {
+        if (written + uint64_t(count) > budget) {
+            log(sizeMessage);
+            return Step::Fail;
+        }
+        if (std::fwrite(m_buffer->data(), 1, size_t(count), output.get()) != size_t(count)) {
+            log(writeMessage);
+            return Step::Fail;
+        }
+        written += uint64_t(count);
+    }
+    if (std::fclose(output.release()) != 0) {
+        log(writeMessage);
+        return Step::Fail;
+    }
+    return Step::Next;
+}
+
+TQZipExtraction::Step TQZipExtraction::readLink(const Entry& entry, QByteArray& target) {
+    int count = 0;
+    while ((count = unzReadCurrentFile(m_archive, m_buffer->data(), readSize)) > 0) {
+        if (uint64_t(target.size()) + uint64_t(count) > entry.info.uncompressed_size) {
+            log(sizeMessage);
+            return Step::Fail;
+        }
+        target.append(m_buffer->data(), count);
+        if (uint64_t(target.size()) > linkTargetLimit) {
+            log(unsafePathMessage);
+            return Step::Fail;
+        }
+    }
+    return Step::Next;
+}
+
+TQZipExtraction::Step TQZipExtraction::closeEntry(const Entry& entry, uint64_t written) {
+    m_entryOpen = false;
+    if (unzCloseCurrentFile(m_archive) == UNZ_CRCERROR) {
+        log(closeMessage);
+        return Step::Fail;
+    }
+    if (written != entry.info.uncompressed_size) {
+        log(sizeMessage);
+        return Step::Fail;
+    }
+    return Step::Next;
+}
+
+TQZipExtraction::Step TQZipExtraction::placeLink(const Entry& entry, const QByteArray& target) {
+    if (!TQZipDestination::isContainedLink(entry.components, target)) {
+        log(unsafePathMessage);
+        return Step::Fail;
+    }
+    if (m_destination.createLink(entry.leaf(), target) != TQZipDestination::Result::Done) {
+        log(sizeMessage);
+        return Step::Fail;
+    }
+    return Step::Next;
+}
+
+TQZipExtraction::Step TQZipExtraction::restorePermissions(const Entry& entry) {
+    if (entry.info.external_fa == 0)
+        return Step::Next;
+    const qint64 mode = qint64((entry.info.external_fa >> 16) & 0777);
+    if (!(mode & 0400))
+        return Step::Next;
+    if (!TQZip::changeFilePermissions(QUrl::fromLocalFile(entry.targetPath), mode)) {
+        log(permissionMessage);
+        return Step::Fail;
+    }
+    return Step::Next;
+}
+
+void TQZipExtraction::report(const Entry& entry) const {
+    if (m_progress)
+        m_progress(std::min(m_total / m_archiveSize * 100.0, 100.0), 100.0);
+    if (m_fileOutputHandle)
+        m_fileOutputHandle(QUrl::fromLocalFile(entry.targetPath));
+}

@@ -1,0 +1,187 @@
+#include "WindowTestSupport.h"
+
+#include "BundleBuilder.h"
+#include "Extensions/URLExtension.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct SentEvent {
+    QString category;
+    QString action;
+    QString label;
+    bool operator==(const SentEvent&) const = default;
+};
+
+// The delegate with the installation state steered by the test and its events recorded.
+class SteeredDelegate : public AppDelegate {
+public:
+    explicit SteeredDelegate(QList<SentEvent>* events)
+        : AppDelegate(nullptr, [events](const QString& category, const QString& action,
+                                        const QString& label) {
+              events->append({category, action, label});
+          }) {}
+
+    bool installing = false;
+
+protected:
+    bool installationIsRunning() const override { return installing; }
+};
+
+QPushButton* promptButton(const char* name) {
+    const QList<TQMaskWindow*> sheets = visibleSheets();
+    return sheets.size() == 1 ? sheets.first()->findChild<QPushButton*>(name) : nullptr;
+}
+
+QString promptTitle() {
+    const QList<TQMaskWindow*> sheets = visibleSheets();
+    QLabel* title = sheets.size() == 1 ? sheets.first()->findChild<QLabel*>("titleLabel") : nullptr;
+    return title ? title->text() : QString();
+}
+
+class AppDelegateTest : public testing::Test {
+protected:
+    void SetUp() override {
+        auto steered = std::make_unique<SteeredDelegate>(&events);
+        delegate = steered.get();
+        layout = loadMainLayout(std::move(steered));
+        ASSERT_TRUE(layout);
+        layout->window()->show();
+    }
+
+    // Runs the application's loop from `first` until something stops it; -1 when nothing
+    // did within 10 s.
+    static int runLoop(const std::function<void()>& first) {
+        QTimer::singleShot(0, first);
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(-1); });
+        watchdog.start(10000);
+        return QApplication::exec();
+    }
+
+    TestBundle bundle;
+    QList<SentEvent> events;
+    SteeredDelegate* delegate = nullptr;
+    std::unique_ptr<TQMainLayout> layout;
+};
+
+} // namespace
+
+TEST_F(AppDelegateTest, QuittingWithoutAnInstallationEndsAtOnceWithoutPromptOrEvent) {
+    EXPECT_EQ(runLoop([this] { delegate->quitMenuItem()->trigger(); }), 0);
+    EXPECT_TRUE(visibleSheets().isEmpty());
+    EXPECT_TRUE(events.isEmpty());
+
+    // The desktop's quit request and the Quit shortcut take the same way.
+    EXPECT_EQ(runLoop([] { QCoreApplication::postEvent(qApp, new QEvent(QEvent::Quit)); }), 0);
+    EXPECT_EQ(delegate->quitMenuItem()->shortcut(), QKeySequence("Ctrl+Q"));
+    EXPECT_TRUE(events.isEmpty());
+    EXPECT_TRUE(delegate->applicationShouldTerminateAfterLastWindowClosed());
+}
+
+TEST_F(AppDelegateTest, DuringAnInstallationEveryQuitRequestPromptsUntilQuitIsChosen) {
+    delegate->installing = true;
+    QPointer<QWidget> firstPrompt;
+    const int result = runLoop([&] {
+        delegate->quitMenuItem()->trigger();
+        ASSERT_TRUE(promptButton("firstButton"));
+        firstPrompt = visibleSheets().first();
+        EXPECT_EQ(promptTitle(), "Installation still in progress");
+        EXPECT_EQ(promptButton("firstButton")->text(), " Continue    ");
+        EXPECT_EQ(promptButton("secondButton")->text(), " Quit    ");
+        EXPECT_FALSE(promptButton("thirdButton")->isVisible());
+
+        promptButton("firstButton")->click();
+        EXPECT_EQ(events, (QList<SentEvent>{{"Quit", "Quit_Continue", QString()}}));
+        EXPECT_TRUE(visibleSheets().isEmpty());
+
+        // A later request prompts again, with a new prompt.
+        QCoreApplication::postEvent(qApp, new QEvent(QEvent::Quit));
+        QTimer::singleShot(50, [&] {
+            ASSERT_TRUE(promptButton("secondButton"));
+            EXPECT_NE(visibleSheets().first(), firstPrompt.data());
+            promptButton("secondButton")->click();
+        });
+    });
+    EXPECT_EQ(result, 0) << "Quit stops the application loop";
+    EXPECT_EQ(events, (QList<SentEvent>{{"Quit", "Quit_Continue", QString()},
+                                        {"Quit", "Quit_Quit", QString()}}));
+    EXPECT_TRUE(events.last().label.isNull());
+
+    // Confirmed: granted at once, without a prompt.
+    EXPECT_EQ(delegate->applicationShouldTerminate(), AppDelegate::TerminateNow);
+    EXPECT_TRUE(visibleSheets().isEmpty());
+    EXPECT_EQ(events.size(), 2);
+}
+
+TEST_F(AppDelegateTest, MenuItemsOpenTheProductsPagesAndOnlyDirectDownloadSendsAnEvent) {
+    auto workspace = std::make_shared<RecordingWorkspace>();
+    Platform::Workspace::setShared(workspace);
+    for (const char* name : {"productMenuItem", "helpMenuItem", "directDownloadMenuItem",
+                             "privacyPolicyMenuItem", "licenseMenuItem"})
+        layout->window()->findChild<QAction*>(name)->trigger();
+    Platform::Workspace::setShared(nullptr);
+    EXPECT_EQ(workspace->opened,
+              (QList<QUrl>{productPageURL(), customerServiceURL(), directDMGPackageURL(),
+                           privacyPolicyURL(), licenseURL()}));
+    ASSERT_EQ(events.size(), 1);
+    EXPECT_EQ(events.first().category, "Direct Download_Menu");
+    EXPECT_TRUE(events.first().action.isNull());
+    EXPECT_TRUE(events.first().label.isNull());
+}
+
+TEST_F(AppDelegateTest, AboutShowsNameAndVersionAndHideMinimizes) {
+    delegate->applicationDidFinishLaunching();
+    delegate->aboutMenuItem()->trigger();
+    auto* about = layout->window()->findChild<QMessageBox*>("aboutBox");
+    ASSERT_TRUE(about);
+    EXPECT_EQ(about->windowTitle(), "About Scribora");
+    EXPECT_TRUE(about->text().contains("Scribora"));
+    EXPECT_EQ(about->informativeText(), "Version 1.0.0");
+    about->close();
+
+    delegate->hideMenuItem()->trigger();
+    EXPECT_TRUE(layout->window()->windowState() & Qt::WindowMinimized);
+}
+
+TEST(AppStartTest, MenuTitlesCarryTheDisplayNameAndTheWholeMenuBarIsLocalized) {
+    TestBundle bundle({"zh-CN"});
+    BundleBuilder::writeInfo(bundle.path(), {{"CFBundleDisplayName", "Quillmark"},
+                                             {"CFBundleIdentifier", "com.example.Installer"}});
+    auto layout = loadMainLayout();
+    ASSERT_TRUE(layout);
+    AppDelegate* delegate = layout->delegate();
+    delegate->applicationDidFinishLaunching();
+    EXPECT_EQ(delegate->aboutMenuItem()->text(), QString::fromUtf8("关于 Quillmark"));
+    EXPECT_EQ(delegate->hideMenuItem()->text(), QString::fromUtf8("隐藏 Quillmark"));
+    EXPECT_EQ(delegate->quitMenuItem()->text(), QString::fromUtf8("退出 Quillmark"));
+    EXPECT_EQ(layout->window()->findChild<QMenu*>("helpMenu")->title(), QString::fromUtf8("帮助"));
+    EXPECT_EQ(layout->window()->findChild<QAction*>("licenseMenuItem")->text(),
+              QString::fromUtf8("许可协议"));
+    EXPECT_EQ(layout->window()->findChild<QAction*>("directDownloadMenuItem")->text(),
+              QString::fromUtf8("直接下载"));
+}
+
+TEST(AppStartTest, ALayoutWithoutAnOutletOrAnActionIsAStartUpErrorNamingIt) {
+    TestBundle bundle;
+    bundle.editLayout("MainMenu", "name=\"installButton\"", "name=\"startButton\"");
+    bundle.editLayout("MainMenu", "name=\"licenseMenuItem\"", "name=\"bogusMenuItem\"");
+    QString error;
+    EXPECT_FALSE(TQMainLayout::load(&error));
+    EXPECT_TRUE(error.contains("installButton")) << error.toStdString();
+    EXPECT_TRUE(error.contains("clickBogusMenuItem()")) << error.toStdString();
+
+    TestBundle broken;
+    QFile::remove(broken.path() + "/Contents/Resources/MainMenu.ui");
+    EXPECT_FALSE(TQMainLayout::load(&error));
+    EXPECT_TRUE(error.contains("MainMenu.ui")) << error.toStdString();
+}

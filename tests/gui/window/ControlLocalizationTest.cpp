@@ -1,0 +1,128 @@
+#include "WindowTestSupport.h"
+
+#include "Extensions/StringExtension.h"
+#include "Localization/TQLocalization.h"
+#include "TQWindowController.h"
+
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString chinese(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
+TEST(ControlLocalizationTest, MenusAreLocalizedAtEveryLevelWithTheirSubmenuTitles) {
+    TestBundle bundle({"zh-CN"});
+    QMenuBar bar;
+    QMenu* help = bar.addMenu("Help");
+    QMenu* nested = help->addMenu("About");
+    QAction* quit = nested->addAction("Quit");
+    QAction* unknown = help->addAction("No such key");
+    help->addSeparator();
+    localizeStrings(&bar);
+    EXPECT_EQ(help->title(), chinese("帮助"));
+    EXPECT_EQ(nested->title(), chinese("关于"));
+    EXPECT_EQ(nested->menuAction()->text(), chinese("关于"));
+    EXPECT_EQ(quit->text(), chinese("退出"));
+    EXPECT_EQ(unknown->text(), "No such key");
+}
+
+TEST(ControlLocalizationTest, ButtonsAndTextFieldsLocalizeWhatTheyHold) {
+    TestBundle bundle({"zh-CN"});
+    QPushButton button("Install");
+    button.setToolTip("Quit");
+    localizeStrings(&button);
+    EXPECT_EQ(button.text(), chinese("安装"));
+    EXPECT_EQ(button.toolTip(), chinese("退出"));
+    localizeStrings(&button); // the translated title is looked up again, as a key
+    EXPECT_EQ(button.text(), chinese("安装"));
+
+    QPushButton plain;
+    localizeStrings(&plain);
+    EXPECT_TRUE(plain.toolTip().isEmpty());
+    EXPECT_TRUE(plain.text().isEmpty());
+
+    QLabel label("Downloading");
+    localizeStrings(&label);
+    EXPECT_EQ(label.text(), chinese("正在下载"));
+    QLineEdit field("Installing");
+    field.setPlaceholderText("Continue");
+    localizeStrings(&field);
+    EXPECT_EQ(field.text(), chinese("正在安装"));
+    EXPECT_EQ(field.placeholderText(), chinese("继续"));
+}
+
+TEST(ControlLocalizationTest, PatternsAreFilledAfterLookupInOrder) {
+    EXPECT_EQ(formatted("About %@", {"Scribora"}), "About Scribora");
+    EXPECT_EQ(formatted("%@ and %@", {"a", "b"}), "a and b");
+    EXPECT_EQ(formatted("only %@", {"a", "b"}), "only a");
+    EXPECT_EQ(formatted("%@ and %@", {"a"}), "a and %@");
+    EXPECT_EQ(formatted("50%", {}), "50%");
+}
+
+TEST(ControlLocalizationTest, AChineseDesktopShowsTheWindowInChinese) {
+    TestBundle bundle({"zh-CN", "en-US"});
+    auto layout = loadMainLayout();
+    ASSERT_TRUE(layout);
+    TQWindowController* controller = layout->windowController();
+    EXPECT_EQ(controller->installButton()->text(), chinese("安装"));
+    EXPECT_EQ(controller->sloganLabel()->text(), chinese("随时随地，清晰书写。"));
+    EXPECT_EQ(controller->downloadLabell()->text(), chinese("正在下载"));
+    EXPECT_EQ(controller->messageTextView()->toPlainText(),
+              chinese("安装即表示您同意隐私政策和最终用户许可协议"));
+}
+
+TEST(ControlLocalizationTest, ALayoutTextWithoutATranslationIsShownAsTheLayoutCarriesIt) {
+    TestBundle bundle({"fr-FR"});
+    auto layout = loadMainLayout();
+    ASSERT_TRUE(layout);
+    EXPECT_EQ(layout->windowController()->sloganLabel()->text(), "Écrivez clairement, partout.");
+    EXPECT_EQ(layout->windowController()->installButton()->text(), "Install");
+    EXPECT_EQ(layout->windowController()->titleLabel()->text(), "Scribora");
+}
+
+TEST(ControlLocalizationTest, TheChineseTableTranslatesEveryKeyTheCodeAndTheLayoutsUse) {
+    TestBundle bundle({"zh-CN"});
+    const QStringList keys{
+        "Install",
+        "Launch",
+        "Privacy Policy",
+        "EULA",
+        "By installing, you agree to the %@ and %@",
+        "Downloading",
+        "Installing",
+        "An error occurred during installation.",
+        "Please make sure you have Internet connection and try again.",
+        "Try Again",
+        "Direct Download",
+        "Quit",
+        "Unable to install it to the application directory, please change the installation path.",
+        "About %@",
+        "Hide %@",
+        "Quit %@",
+        "Installation still in progress",
+        "Are you sure you want to quit before the process is completed?",
+        "Continue",
+        "Version %@",
+        "Write with clarity, anywhere.",
+        "About",
+        "Hide",
+        "Help",
+        "Scribora Website",
+        "Scribora Help",
+        "License Agreement",
+        "Notice",
+        "OK",
+        "Cancel"};
+    for (const QString& key : keys)
+        EXPECT_NE(localized(key), key) << key.toStdString();
+    for (const char* pattern : {"About %@", "Hide %@", "Quit %@", "Version %@"})
+        EXPECT_TRUE(localized(pattern).contains("%@")) << pattern;
+}

@@ -1,0 +1,151 @@
+#include "WindowTestSupport.h"
+
+#include "Controls/TQDialogBox.h"
+#include "Controls/TQSheetOverlay.h"
+#include "Controls/ViewExtension.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <gtest/gtest.h>
+
+namespace {
+
+class DialogTest : public testing::Test {
+protected:
+    void SetUp() override {
+        layout = loadMainLayout();
+        ASSERT_TRUE(layout);
+        window = layout->window();
+        window->move(200, 100);
+        window->show();
+    }
+
+    [[nodiscard]] TQSheetOverlay* overlay() const {
+        return window->centralWidget()->findChild<TQSheetOverlay*>(QString(),
+                                                                   Qt::FindDirectChildrenOnly);
+    }
+
+    TestBundle bundle;
+    std::unique_ptr<TQMainLayout> layout;
+    QMainWindow* window = nullptr;
+};
+
+} // namespace
+
+TEST_F(DialogTest, ActionsFillTheFirstFreeButtonInItsStyleAndAFourthIsIgnored) {
+    auto* dialog = new TQDialogBox();
+    EXPECT_TRUE(dialog->firstButton()->isHidden());
+    EXPECT_TRUE(dialog->secondButton()->isHidden());
+    EXPECT_TRUE(dialog->thirdButton()->isHidden());
+
+    dialog->addAction("Ignored title", "", nullptr); // no callback: the slot stays free
+    dialog->addAction("Try Again", "", [] {});
+    dialog->addAction("", "", [] {});
+    dialog->addAction("Quit", "Q", [] {});
+    dialog->addAction("Fourth", "", [] {});
+
+    EXPECT_EQ(dialog->firstButton()->text(), " Try Again    ");
+    EXPECT_EQ(dialog->secondButton()->text(), "");
+    EXPECT_EQ(dialog->thirdButton()->text(), " Quit    ");
+    EXPECT_EQ(dialog->thirdButton()->shortcut(), QKeySequence("Q"));
+    EXPECT_TRUE(dialog->thirdHandle());
+    for (QPushButton* button :
+         {dialog->firstButton(), dialog->secondButton(), dialog->thirdButton()})
+        EXPECT_FALSE(button->isHidden());
+
+    const QString first = dialog->firstButton()->styleSheet();
+    EXPECT_TRUE(first.contains("border-radius: 3px; background-color: #4E69FF;"));
+    EXPECT_TRUE(first.contains("color: #FFFFFF"));
+    EXPECT_TRUE(first.contains(":pressed { color: #C0C0C0; }"));
+    const QString second = dialog->secondButton()->styleSheet();
+    EXPECT_TRUE(second.contains("border: 1px solid #ECECEC;"));
+    EXPECT_TRUE(second.contains("color: #4B4B4B"));
+    EXPECT_TRUE(second.contains(":pressed { color: #A0A0A4; }"));
+    const QString third = dialog->thirdButton()->styleSheet();
+    EXPECT_TRUE(third.contains("background-color: #EAEEFF;"));
+    EXPECT_TRUE(third.contains("color: #6279FE"));
+    EXPECT_TRUE(third.contains(":pressed { color: #B0BDFF; }"));
+    delete dialog; // never shown: its creator frees it
+}
+
+TEST_F(DialogTest, TwoActionsShowTwoButtonsAndThePressedOneEndsTheSheetThenFreesTheDialog) {
+    QPointer<TQDialogBox> dialog = new TQDialogBox();
+    dialog->setTitle("Installation still in progress");
+    dialog->setMessage("Are you sure?");
+    QStringList calls;
+    dialog->addAction("Continue", "", [&] {
+        calls << "Continue";
+        // The sheet has been asked to end before the callback runs.
+        EXPECT_TRUE(visibleSheets().isEmpty());
+        EXPECT_TRUE(dialog);
+    });
+    dialog->addAction("Quit", "", [&] { calls << "Quit"; });
+    dialog->beginSheet(window);
+
+    ASSERT_EQ(visibleSheets().size(), 1);
+    TQMaskWindow* sheet = visibleSheets().first();
+    EXPECT_EQ(sheet->size(), dialog->view()->size());
+    EXPECT_TRUE(sheet->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(sheet->hasShadow());
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(sheet->parentWidget(), window);
+    EXPECT_EQ(sheet->pos(),
+              QPoint(window->geometry().x() + (window->geometry().width() - sheet->width()) / 2,
+                     window->geometry().y()));
+    EXPECT_EQ(dialog->titleLabel()->text(), "Installation still in progress");
+    EXPECT_EQ(dialog->messageLabel()->text(), "Are you sure?");
+    EXPECT_TRUE(dialog->firstButton()->isVisible());
+    EXPECT_TRUE(dialog->secondButton()->isVisible());
+    EXPECT_FALSE(dialog->thirdButton()->isVisible());
+
+    // The overlay: black at 25 %, over the whole content, fading in.
+    TQSheetOverlay* cover = overlay();
+    ASSERT_TRUE(cover);
+    EXPECT_EQ(cover->palette().color(QPalette::Window).rgb() & 0xFFFFFF, 0u);
+    EXPECT_NEAR(cover->palette().color(QPalette::Window).alphaF(), 0.25, 0.01);
+    EXPECT_EQ(cover->geometry(), window->centralWidget()->rect());
+    EXPECT_LT(cover->alphaValue(), 1.0);
+    ASSERT_TRUE(waitFor([&] { return cover->alphaValue() == 1.0; }));
+
+    // Following the parent when it moves.
+    window->move(260, 140);
+    ASSERT_TRUE(waitFor([&] { return sheet->pos().y() == window->geometry().y(); }));
+
+    QPointer<TQSheetOverlay> fading(cover);
+    dialog->firstButton()->click();
+    EXPECT_EQ(calls, QStringList{"Continue"});
+    EXPECT_FALSE(dialog) << "the dialog frees itself after the callback";
+    ASSERT_TRUE(fading);
+    EXPECT_TRUE(waitFor([&] { return !fading; })) << "the overlay is removed after fading out";
+}
+
+TEST_F(DialogTest,
+       EndingASheetPassesTheReturnCodeToItsHandlerAndAButtonWithoutCallbackOnlyDismisses) {
+    auto* view = new QWidget();
+    view->resize(300, 120);
+    QList<int> codes;
+    beginSheet(view, window, [&](int code) { codes << code; });
+    ASSERT_EQ(visibleSheets().size(), 1);
+    QPointer<QWidget> shown(view);
+    endSheet(view, window, 7);
+    EXPECT_EQ(codes, QList<int>{7});
+    EXPECT_TRUE(visibleSheets().isEmpty());
+    EXPECT_TRUE(waitFor([&] { return !shown && !overlay(); })) << "the sheet takes its view along";
+
+    QPointer<TQDialogBox> dialog = new TQDialogBox();
+    dialog->addAction("OK", "", [] {});
+    dialog->setFirstHandle(nullptr);
+    dialog->beginSheet(window);
+    dialog->firstButton()->click();
+    EXPECT_FALSE(dialog);
+    EXPECT_TRUE(visibleSheets().isEmpty());
+}
+
+TEST_F(DialogTest, LayoutTextsOfTheDialogAreLocalized) {
+    TestBundle chinese({"zh-CN"});
+    auto* dialog = new TQDialogBox();
+    EXPECT_EQ(dialog->titleLabel()->text(), QString::fromUtf8("提示"));
+    EXPECT_EQ(dialog->firstButton()->text(), QString::fromUtf8("好"));
+    EXPECT_EQ(dialog->secondButton()->text(), QString::fromUtf8("取消"));
+    delete dialog;
+}

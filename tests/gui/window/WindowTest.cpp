@@ -1,0 +1,241 @@
+#include "WindowTestSupport.h"
+
+#include "BundleBuilder.h"
+#include "Extensions/URLExtension.h"
+#include "TQWindowController.h"
+#include "TestEnvironment.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMouseEvent>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+struct Fragment {
+    QString text;
+    QString href;
+    QTextCharFormat format;
+};
+
+QList<Fragment> fragments(QTextDocument* document) {
+    QList<Fragment> result;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            result.append({it.fragment().text(), it.fragment().charFormat().anchorHref(),
+                           it.fragment().charFormat()});
+    return result;
+}
+
+QString linkedText(const QList<Fragment>& parts, const QUrl& url) {
+    QString text;
+    for (const Fragment& part : parts)
+        if (part.href == url.toString())
+            text += part.text;
+    return text;
+}
+
+} // namespace
+
+TEST(WindowTest, TheButtonReadsInstallWithoutAnInstalledCopyAndLaunchWithOne) {
+    TestBundle bundle;
+    auto idle = loadMainLayout();
+    ASSERT_TRUE(idle);
+    TQWindowController* controller = idle->windowController();
+    EXPECT_EQ(controller->installButton()->text(), "Install");
+    EXPECT_TRUE(controller->installedApplicationURL().isEmpty());
+    EXPECT_TRUE(controller->progressBox()->isHidden());
+    EXPECT_EQ(idle->window()->palette().color(QPalette::Window), QColor(Qt::white));
+
+    const QString style = controller->installButton()->styleSheet();
+    EXPECT_TRUE(style.contains("background-color: #4e69ff")) << style.toStdString();
+    EXPECT_TRUE(style.contains("border-radius: 3px"));
+    EXPECT_TRUE(style.contains("color: #FFFFFF; font-size: 14pt"));
+    EXPECT_TRUE(style.contains(
+        QStringLiteral("QPushButton:pressed { color: %1; }").arg(QColor(Qt::lightGray).name())));
+
+    const QString product = BundleBuilder::writeProduct(
+        TestEnvironment::home() + "/Applications", "Scribora.app", "com.orvanta.Scribora", "7.1.0");
+    auto installed = loadMainLayout();
+    ASSERT_TRUE(installed);
+    EXPECT_EQ(installed->windowController()->installButton()->text(), "Launch");
+    EXPECT_EQ(installed->windowController()->installedApplicationURL(),
+              QUrl::fromLocalFile(product));
+    QDir(product).removeRecursively();
+}
+
+TEST(WindowTest, TheLicenceLineLinksTheFirstOccurrenceOfEachWordInItsOwnStyle) {
+    TestBundle bundle;
+    auto layout = loadMainLayout();
+    ASSERT_TRUE(layout);
+    QTextDocument* document = layout->windowController()->messageTextView()->document();
+    EXPECT_EQ(document->toPlainText(), "By installing, you agree to the Privacy Policy and EULA");
+    EXPECT_EQ(document->begin().blockFormat().alignment() & Qt::AlignHorizontal_Mask,
+              Qt::AlignHCenter);
+    const QList<Fragment> parts = fragments(document);
+    EXPECT_EQ(linkedText(parts, privacyPolicyURL()), "Privacy Policy");
+    EXPECT_EQ(linkedText(parts, licenseURL()), "EULA");
+    for (const Fragment& part : parts) {
+        EXPECT_EQ(part.format.fontFamilies().toStringList().value(0), "PingFangSC-Regular");
+        EXPECT_TRUE(part.format.fontFamilies().toStringList().contains("WenQuanYi Micro Hei"));
+        EXPECT_EQ(part.format.fontPointSize(), 14.0);
+        EXPECT_EQ(part.format.foreground().color(), QColor(0x22, 0x22, 0x22));
+    }
+
+    // "AGB: ... Datenschutz und AGB": the word at the start is the first occurrence.
+    TestBundle german({"de-DE"});
+    auto twice = loadMainLayout();
+    ASSERT_TRUE(twice);
+    const QList<Fragment> germanParts =
+        fragments(twice->windowController()->messageTextView()->document());
+    ASSERT_FALSE(germanParts.isEmpty());
+    EXPECT_EQ(germanParts.first().text, "AGB");
+    EXPECT_EQ(germanParts.first().href, licenseURL().toString());
+    EXPECT_EQ(linkedText(germanParts, licenseURL()), "AGB");
+    EXPECT_EQ(linkedText(germanParts, privacyPolicyURL()), "Datenschutz");
+
+    // A pattern without the second placeholder leaves that word unlinked.
+    TestBundle french({"fr-FR"});
+    auto missing = loadMainLayout();
+    ASSERT_TRUE(missing);
+    QTextDocument* frenchLine = missing->windowController()->messageTextView()->document();
+    EXPECT_EQ(frenchLine->toPlainText(),
+              "En installant, vous acceptez la Politique de confidentialité");
+    EXPECT_EQ(linkedText(fragments(frenchLine), privacyPolicyURL()),
+              "Politique de confidentialité");
+    EXPECT_EQ(linkedText(fragments(frenchLine), licenseURL()), "");
+}
+
+TEST(WindowTest, ClickingALinkOpensItsAddressThroughTheWorkspace) {
+    TestBundle bundle;
+    auto workspace = std::make_shared<RecordingWorkspace>();
+    Platform::Workspace::setShared(workspace);
+    auto layout = loadMainLayout();
+    ASSERT_TRUE(layout);
+    Q_EMIT layout->windowController()->messageTextView()->anchorClicked(licenseURL());
+    Platform::Workspace::setShared(nullptr);
+    EXPECT_EQ(workspace->opened, QList<QUrl>{licenseURL()});
+}
+
+class ProgressTest : public testing::Test {
+protected:
+    void SetUp() override {
+        layout = loadMainLayout();
+        ASSERT_TRUE(layout);
+        controller = layout->windowController();
+        controller->setClock([this] { return now.load(); });
+        QObject::connect(controller->progressBar(), &QProgressBar::valueChanged,
+                         [this] { ++barUpdates; });
+    }
+
+    QString label() const { return controller->progressLabel()->text(); }
+    void settle() {
+        (void)waitFor([] { return false; }, 30);
+    }
+
+    TestBundle bundle;
+    std::unique_ptr<TQMainLayout> layout;
+    TQWindowController* controller = nullptr;
+    std::atomic<double> now{100.0};
+    int barUpdates = 0;
+};
+
+TEST_F(ProgressTest, ValuesShowWithOneDecimalAndTheDropRulesHold) {
+    controller->progressLabel()->setText("untouched");
+    controller->updateProgress(0); // the stored value is 0 already
+    settle();
+    EXPECT_EQ(label(), "untouched");
+
+    controller->updateProgress(42.46);
+    ASSERT_TRUE(waitFor([&] { return label() == "42.5%"; }));
+    EXPECT_EQ(controller->progressBar()->value(), 42);
+
+    now = 101.0;
+    controller->updateProgress(42.5); // less than 0.1 points from what is shown
+    settle();
+    EXPECT_EQ(label(), "42.5%");
+
+    controller->updateProgress(90);
+    ASSERT_TRUE(waitFor([&] { return label() == "90.0%"; }));
+    EXPECT_EQ(controller->progressBar()->value(), 90);
+}
+
+TEST_F(ProgressTest, AValueTooSoonIsShownOnceTheIntervalHasPassed) {
+    controller->updateProgress(95);
+    ASSERT_TRUE(waitFor([&] { return label() == "95.0%"; }));
+    const int before = barUpdates;
+
+    // The end of an installation: the final 100 and the reset to 0 come in a burst.
+    now = 100.01;
+    controller->updateProgress(100);
+    now = 100.02;
+    controller->updateProgress(0);
+    settle();
+    EXPECT_EQ(label(), "95.0%") << "nothing within 0.1 s of the last update";
+
+    now = 100.2;
+    ASSERT_TRUE(waitFor([&] { return label() == "0.0%"; }));
+    EXPECT_EQ(controller->progressBar()->value(), 0);
+    settle();
+    EXPECT_EQ(barUpdates, before + 1) << "only the latest value of the burst is shown";
+}
+
+TEST_F(ProgressTest, AFloodFromAWorkerThreadReachesTheWindowAtMostTenTimesASecond) {
+    // The clock moves 1 ms per report: 2,000 reports span 2 s.
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (int i = 1; i <= 2000; ++i) {
+            now = 100.0 + i * 0.001;
+            controller->updateProgress(i * 0.05);
+        }
+        done = true;
+    });
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    worker.join();
+    now = 103.0;
+    ASSERT_TRUE(waitFor([&] { return label() == "100.0%"; }));
+    EXPECT_LE(barUpdates, 22);
+    EXPECT_GE(barUpdates, 18);
+}
+
+TEST(WindowTest, TheCloseButtonMinimizesTheWindowAndNeverClosesIt) {
+    TestBundle bundle;
+    auto layout = loadMainLayout();
+    ASSERT_TRUE(layout);
+    QMainWindow* window = layout->window();
+    window->show();
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->windowState() & Qt::WindowMinimized);
+}
+
+TEST(WindowTest, DraggingTheImagesOrTheBackgroundMovesTheWindow) {
+    TestBundle bundle;
+    auto layout = loadMainLayout();
+    ASSERT_TRUE(layout);
+    QMainWindow* window = layout->window();
+    window->move(100, 100);
+    window->show();
+    ASSERT_TRUE(waitFor([&] { return window->pos() == QPoint(100, 100); }));
+    TQImageView* icon = layout->windowController()->iconImageView();
+    EXPECT_TRUE(icon->mouseDownCanMoveWindow());
+    EXPECT_FALSE(icon->pixmap().isNull());
+
+    const QPointF local(10, 10);
+    const QPointF start = icon->mapToGlobal(local);
+    QMouseEvent press(QEvent::MouseButtonPress, local, start, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(icon, &press);
+    QMouseEvent move(QEvent::MouseMove, local + QPointF(30, 20), start + QPointF(30, 20),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(icon, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, local + QPointF(30, 20),
+                        start + QPointF(30, 20), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(icon, &release);
+    EXPECT_EQ(window->pos(), QPoint(130, 120));
+}

@@ -1,0 +1,86 @@
+#include "WindowTestSupport.h"
+
+#include "Platform/Bundle.h"
+#include "Platform/Locale.h"
+#include "TestEnvironment.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace {
+
+void copyTree(const QString& from, const QString& to) {
+    std::error_code error;
+    std::filesystem::copy(from.toStdString(), to.toStdString(),
+                          std::filesystem::copy_options::recursive, error);
+    ASSERT_FALSE(error) << error.message();
+}
+
+} // namespace
+
+TestBundle::TestBundle(const QStringList& languages)
+    : _path(TestEnvironment::makeFolder(QStringLiteral("bundle")) +
+            QStringLiteral("/Installer.app")) {
+    QDir().mkpath(_path + QStringLiteral("/Contents"));
+    copyTree(QStringLiteral(TQ_BUNDLE_DIR "/Contents/Resources"),
+             _path + QStringLiteral("/Contents/Resources"));
+    QFile::copy(QStringLiteral(TQ_BUNDLE_DIR "/Contents/Info.plist"),
+                _path + QStringLiteral("/Contents/Info.plist"));
+    for (const QString& table : QDir(QStringLiteral(TQ_WINDOW_TEST_TABLES)).entryList(QDir::Files))
+        QFile::copy(QStringLiteral(TQ_WINDOW_TEST_TABLES "/") + table,
+                    _path + QStringLiteral("/Contents/Resources/") + table);
+    Platform::Bundle::setMainBundlePath(_path);
+    Platform::Locale::setPreferredLanguages(languages);
+}
+
+TestBundle::~TestBundle() {
+    // Windows and sheets closed by the test are freed before the next one starts.
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    Platform::Bundle::setMainBundlePath(QString());
+    Platform::Locale::setPreferredLanguages({});
+}
+
+void TestBundle::editLayout(const QString& name, const QString& from, const QString& to) const {
+    QFile file(_path + QStringLiteral("/Contents/Resources/") + name + QStringLiteral(".ui"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QString text = QString::fromUtf8(file.readAll());
+    file.close();
+    ASSERT_TRUE(text.contains(from)) << from.toStdString();
+    text.replace(from, to);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text.toUtf8());
+}
+
+std::unique_ptr<TQMainLayout> loadMainLayout(std::unique_ptr<AppDelegate> delegate) {
+    QString error;
+    std::unique_ptr<TQMainLayout> layout = TQMainLayout::load(&error, std::move(delegate));
+    EXPECT_TRUE(layout) << error.toStdString();
+    return layout;
+}
+
+QList<TQMaskWindow*> visibleSheets() {
+    QList<TQMaskWindow*> sheets;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* sheet = qobject_cast<TQMaskWindow*>(widget); sheet && sheet->isVisible())
+            sheets.append(sheet);
+    return sheets;
+}
+
+bool waitFor(const std::function<bool()>& condition, int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > milliseconds)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        // What the application's loop would free on its next turn.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QThread::msleep(2);
+    }
+    return true;
+}

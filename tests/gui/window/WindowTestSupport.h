@@ -1,0 +1,50 @@
+#pragma once
+
+#include "AppDelegate.h"
+#include "Controls/TQMainLayout.h"
+#include "Controls/TQMaskWindow.h"
+#include "Platform/Workspace.h"
+
+#include <QList>
+#include <QString>
+#include <QUrl>
+#include <functional>
+#include <memory>
+
+// A copy of the built installer bundle's settings and resources (with the test-only tables)
+// in a fresh folder; the main bundle points at it, and the preferred languages are pinned,
+// while the object lives.
+class TestBundle {
+public:
+    explicit TestBundle(const QStringList& languages = {QStringLiteral("en-US")});
+    ~TestBundle();
+    TestBundle(const TestBundle&) = delete;
+    TestBundle& operator=(const TestBundle&) = delete;
+
+    [[nodiscard]] QString path() const { return _path; }
+    // Replaces `from` by `to` in a layout of the copy.
+    void editLayout(const QString& name, const QString& from, const QString& to) const;
+
+private:
+    QString _path;
+};
+
+// The main layout of the main bundle; fails the calling test when it cannot be loaded.
+[[nodiscard]] std::unique_ptr<TQMainLayout>
+loadMainLayout(std::unique_ptr<AppDelegate> delegate = {});
+
+// The sheet windows now shown.
+[[nodiscard]] QList<TQMaskWindow*> visibleSheets();
+
+// Records the URLs the installer asks to open, opening nothing.
+class RecordingWorkspace : public Platform::Workspace {
+public:
+    bool openURL(const QUrl& url) override {
+        opened.append(url);
+        return true;
+    }
+    QList<QUrl> opened;
+};
+
+// Turns the event loop until `condition` holds or `milliseconds` have passed; its last answer.
+[[nodiscard]] bool waitFor(const std::function<bool()>& condition, int milliseconds = 5000);

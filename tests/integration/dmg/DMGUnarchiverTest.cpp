@@ -1,0 +1,302 @@
+#include "DiskImages.h"
+#include "LogCapture.h"
+#include "Platform/Bundle.h"
+#include "Platform/DiskImageTool.h"
+#include "Platform/FileManager.h"
+#include "TestEnvironment.h"
+#include "Unarchiving/DMG/TQDMGUnarchiver.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+using namespace DiskImages;
+using Platform::DiskImageTool;
+using Platform::FileManager;
+
+// Steers what the unarchiver learns from the file system, recording what it asks.
+class SteeredFileManager : public FileManager {
+public:
+    [[nodiscard]] bool isReadableFileAtPath(const QString& path) const override {
+        return !path.endsWith("secret") && FileManager::isReadableFileAtPath(path);
+    }
+    [[nodiscard]] bool itemExistsAtPath(const QString& path) const override {
+        std::lock_guard lock(m_mutex);
+        m_probed.append(path);
+        return m_probed.size() <= m_takenProbes || FileManager::itemExistsAtPath(path);
+    }
+    [[nodiscard]] std::optional<QStringList>
+    contentsOfDirectoryAtPath(const QString& path, QString* error) const override {
+        std::lock_guard lock(m_mutex);
+        m_listed.append(path);
+        return FileManager::contentsOfDirectoryAtPath(path, error);
+    }
+    [[nodiscard]] QStringList probed() const {
+        std::lock_guard lock(m_mutex);
+        return m_probed;
+    }
+    [[nodiscard]] QStringList listed() const {
+        std::lock_guard lock(m_mutex);
+        return m_listed;
+    }
+    void takeFirstProbes(int count) { m_takenProbes = count; }
+
+private:
+    mutable std::mutex m_mutex;
+    mutable QStringList m_probed;
+    mutable QStringList m_listed;
+    int m_takenProbes = 0;
+};
+
+struct Unarchived {
+    bool result = false;
+    std::vector<double> progress;
+    QStringList log;
+};
+
+class DMGUnarchiverTest : public testing::Test {
+protected:
+    void SetUp() override {
+        Platform::Bundle::setMainBundlePath(TQ_BUNDLE_DIR);
+        FileManager::setShared(files);
+        destination = TestEnvironment::makeFolder("destination");
+    }
+    void TearDown() override {
+        FileManager::setShared(nullptr);
+        DiskImageTool::setLaunchPath(QString());
+        Platform::Bundle::setMainBundlePath(QString());
+    }
+
+    Unarchived unarchive(const QString& image) {
+        Unarchived outcome;
+        LogCapture log;
+        outcome.result = TQDMGUnarchiver::unarchiveFile(
+            QUrl::fromLocalFile(image), QUrl::fromLocalFile(destination),
+            [&](double value, double total) {
+                EXPECT_EQ(total, 100.0);
+                outcome.progress.push_back(value);
+            },
+            [](const QUrl& url) {
+                ADD_FAILURE() << "file output for " << url.toString().toStdString();
+            });
+        outcome.log = log.lines();
+        return outcome;
+    }
+
+    [[nodiscard]] QStringList destinationItems() const {
+        QStringList items =
+            QDir(destination)
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        items.sort();
+        return items;
+    }
+
+    // The detach runs on after the call; wait for it to empty the Volumes folder.
+    static bool volumesEmptyWithin(int milliseconds) {
+        const QDir volumes(DiskImageTool::volumesDirectory());
+        QElapsedTimer timer;
+        timer.start();
+        while (!volumes.isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
+            if (timer.elapsed() > milliseconds)
+                return false;
+            QThread::msleep(20);
+        }
+        return true;
+    }
+
+    std::shared_ptr<SteeredFileManager> files = std::make_shared<SteeredFileManager>();
+    QString destination;
+};
+
+TEST_F(DMGUnarchiverTest, TheBundleAndTheLinkAreCopiedAndTheImageDetached) {
+    const QString outside = TestEnvironment::makeFolder("outside");
+    writeFile(outside + "/precious", "keep");
+    const Unarchived outcome = unarchive(pack(bundleVolume(outside), Kind::HfsZlib));
+    EXPECT_TRUE(outcome.result);
+    EXPECT_EQ(outcome.progress, std::vector<double>({12.5, 50, 75, 100, 100}));
+    EXPECT_EQ(outcome.log, QStringList());
+    EXPECT_EQ(destinationItems(),
+              QStringList({"Applications", QString::fromUtf8("Scribora 书.app")}));
+    EXPECT_EQ(linkTarget(destination + "/Applications"), outside);
+    const QString app = destination + QString::fromUtf8("/Scribora 书.app");
+    EXPECT_EQ(modeOf(app + "/Contents/Linux/scribora"), 0755u);
+    EXPECT_EQ(linkTarget(app + "/Contents/Frameworks/Kit.framework/Kit"), "Versions/Current/Kit");
+    EXPECT_EQ(readAll(app + "/Contents/Frameworks/Kit.framework/Kit"), "kit");
+    EXPECT_TRUE(volumesEmptyWithin(10000));
+    EXPECT_EQ(QDir(outside).entryList(QDir::Files), QStringList({"precious"}));
+
+    // The mount point was drawn fresh: 8-4-4-4-12 upper-case hex under the Volumes folder.
+    ASSERT_EQ(files->listed().size(), 1);
+    const QString mountPoint = files->listed().front();
+    EXPECT_EQ(QFileInfo(mountPoint).path(), DiskImageTool::volumesDirectory());
+    EXPECT_TRUE(QRegularExpression("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$")
+                    .match(QFileInfo(mountPoint).fileName())
+                    .hasMatch());
+}
+
+TEST_F(DMGUnarchiverTest, ATakenMountPointIsDrawnAgain) {
+    files->takeFirstProbes(2);
+    const Unarchived outcome = unarchive(pack(bundleVolume(), Kind::IsoInUdif));
+    EXPECT_TRUE(outcome.result);
+    const QStringList probed = files->probed();
+    ASSERT_GE(probed.size(), 3);
+    QStringList firstThree = probed.mid(0, 3);
+    firstThree.removeDuplicates();
+    EXPECT_EQ(firstThree.size(), 3);
+    EXPECT_EQ(files->listed(), QStringList({probed[2]}));
+    EXPECT_TRUE(volumesEmptyWithin(10000));
+}
+
+TEST_F(DMGUnarchiverTest, AnEmptyVolumeReportsOnlyTheToolAndTheEnd) {
+    const Unarchived outcome = unarchive(pack(TestEnvironment::makeFolder("empty"), Kind::HfsRaw));
+    EXPECT_TRUE(outcome.result);
+    EXPECT_EQ(outcome.progress, std::vector<double>({12.5, 50, 100}));
+    EXPECT_EQ(destinationItems(), QStringList());
+    EXPECT_TRUE(volumesEmptyWithin(10000));
+}
+
+TEST_F(DMGUnarchiverTest, ImagesTheToolRefusesAreReportedWithoutADetach) {
+    const QString folder = TestEnvironment::makeFolder("refused");
+    writeFile(folder + QString::fromUtf8("/Not an image 书.dmg"), "PK\x03\x04 not really");
+    const QString volume = bundleVolume();
+    writeFile(volume + "/payload", QByteArray(100000, 'x') + "MARKER");
+    QByteArray damaged = readAll(pack(volume, Kind::HfsRaw));
+    damaged[damaged.indexOf("MARKER")] = 'N';
+    writeFile(folder + "/damaged.dmg", damaged);
+
+    for (const QString& name : {QString::fromUtf8("Not an image 书.dmg"), QString("damaged.dmg")}) {
+        const QString image = folder + "/" + name;
+        const Unarchived outcome = unarchive(image);
+        EXPECT_FALSE(outcome.result);
+        EXPECT_EQ(outcome.progress, std::vector<double>({12.5, 50}));
+        ASSERT_EQ(outcome.log.size(), 3) << outcome.log.join("\n").toStdString();
+        EXPECT_TRUE(outcome.log[0].startsWith("hdiutil failed with code: 1 data: <<"));
+        EXPECT_TRUE(outcome.log[0].endsWith(">>"));
+        EXPECT_EQ(outcome.log[1], "Can't mount DMG");
+        EXPECT_EQ(outcome.log[2],
+                  "Can't mount DMG " + QUrl::fromLocalFile(image).toString(QUrl::FullyEncoded));
+        EXPECT_EQ(destinationItems(), QStringList());
+        EXPECT_TRUE(QDir(DiskImageTool::volumesDirectory())
+                        .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    }
+}
+
+TEST_F(DMGUnarchiverTest, UnreadableItemsArePassedOverAndTheEndIsStillReported) {
+    const QString volume = bundleVolume();
+    writeFile(volume + "/secret", "hidden", 0600);
+    const Unarchived outcome = unarchive(pack(volume, Kind::HfsZlib));
+    EXPECT_TRUE(outcome.result);
+    ASSERT_EQ(outcome.progress.size(), 5u);
+    EXPECT_EQ(outcome.progress[0], 12.5);
+    EXPECT_EQ(outcome.progress[1], 50);
+    EXPECT_DOUBLE_EQ(outcome.progress[2], (1.0 / 6 + 0.5) * 100);
+    EXPECT_DOUBLE_EQ(outcome.progress[3], (2.0 / 6 + 0.5) * 100);
+    EXPECT_EQ(outcome.progress[4], 100);
+    EXPECT_EQ(destinationItems(),
+              QStringList({"Applications", QString::fromUtf8("Scribora 书.app")}));
+    EXPECT_TRUE(volumesEmptyWithin(10000));
+}
+
+TEST_F(DMGUnarchiverTest, AnItemAlreadyInTheDestinationStopsTheCopyButTheImageWasMounted) {
+    const QString volume = TestEnvironment::makeFolder("single");
+    QDir().mkpath(volume + "/Scribora.app/Contents");
+    writeFile(volume + "/Scribora.app/Contents/Info.plist", "new");
+    QDir().mkpath(destination + "/Scribora.app");
+    writeFile(destination + "/Scribora.app/old", "old");
+    const Unarchived outcome = unarchive(pack(volume, Kind::HfsZlib));
+    EXPECT_TRUE(outcome.result);
+    EXPECT_EQ(outcome.progress, std::vector<double>({12.5, 50, 100}));
+    EXPECT_EQ(outcome.log, QStringList({"Can't mount DMG"}));
+    EXPECT_EQ(QDir(destination + "/Scribora.app").entryList(QDir::Files), QStringList({"old"}));
+    EXPECT_TRUE(volumesEmptyWithin(10000));
+}
+
+TEST_F(DMGUnarchiverTest, TenThousandFilesWithBlanksAndNonAsciiNamesAllArrive) {
+    const QString volume = TestEnvironment::makeFolder("many");
+    const QString app = volume + QString::fromUtf8("/Grand Écrit 书.app");
+    QDir().mkpath(app + "/Contents/Resources");
+    for (int i = 0; i < 10000; ++i)
+        writeFile(app + QString::fromUtf8("/Contents/Resources/file %1 é.txt").arg(i),
+                  QByteArray::number(i));
+    const Unarchived outcome = unarchive(pack(volume, Kind::HfsZlib));
+    EXPECT_TRUE(outcome.result);
+    EXPECT_EQ(outcome.progress, std::vector<double>({12.5, 50, 100, 100}));
+    const QStringList items = destinationItems();
+    ASSERT_EQ(items.size(), 1);
+    // Volume names are stored decomposed, as the disk format wants them.
+    EXPECT_EQ(items.front().normalized(QString::NormalizationForm_C),
+              QString::fromUtf8("Grand Écrit 书.app"));
+    const QDir resources(destination + "/" + items.front() + "/Contents/Resources");
+    EXPECT_EQ(resources.entryList(QDir::Files).size(), 10000);
+    EXPECT_EQ(readAll(resources.filePath(
+                  QString::fromUtf8("file 9999 é.txt").normalized(QString::NormalizationForm_D))),
+              "9999");
+    EXPECT_TRUE(volumesEmptyWithin(20000));
+}
+
+TEST_F(DMGUnarchiverTest, AToolThatCannotBeStartedCountsAsAPlatformFailure) {
+    DiskImageTool::setLaunchPath("/nonexistent/hdiutil");
+    const QString image = pack(bundleVolume(), Kind::HfsZlib);
+    const Unarchived outcome = unarchive(image);
+    EXPECT_FALSE(outcome.result);
+    EXPECT_EQ(outcome.progress, std::vector<double>());
+    EXPECT_EQ(outcome.log, QStringList({"Can't mount DMG",
+                                        "Can't mount DMG " + QUrl::fromLocalFile(image).toString(
+                                                                 QUrl::FullyEncoded)}));
+}
+
+// A stand-in for the tool that records how it was run.
+QString standIn(const QString& folder, const QString& body) {
+    const QString path = folder + "/hdiutil";
+    writeFile(path,
+              ("#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + folder + "/arguments'\npwd >> '" + folder +
+               "/directories'\n" + body)
+                  .toUtf8(),
+              0755);
+    return path;
+}
+
+TEST_F(DMGUnarchiverTest, TheToolIsRunAsTheContractSaysAndItsAnswerIsLogged) {
+    const QString folder = TestEnvironment::makeFolder("stand-in");
+    DiskImageTool::setLaunchPath(
+        standIn(folder, "cat > '" + folder + "/input'\necho 'no such image'\nexit 3\n"));
+    const Unarchived outcome = unarchive(folder + "/Some Product.dmg");
+    EXPECT_FALSE(outcome.result);
+    EXPECT_EQ(outcome.progress, std::vector<double>({12.5, 50}));
+    ASSERT_EQ(outcome.log.size(), 3);
+    EXPECT_EQ(outcome.log[0], "hdiutil failed with code: 3 data: <<no such image\n>>");
+    EXPECT_EQ(readAll(folder + "/input"), "yes\n");
+    EXPECT_EQ(readAll(folder + "/directories"), "/\n");
+    const QStringList arguments = QString::fromUtf8(readAll(folder + "/arguments")).split('\n');
+    ASSERT_EQ(arguments.size(), 7);
+    EXPECT_EQ(arguments[0], "attach");
+    EXPECT_EQ(arguments[1], folder + "/Some Product.dmg");
+    EXPECT_EQ(arguments[2], "-mountpoint");
+    EXPECT_TRUE(arguments[3].startsWith(DiskImageTool::volumesDirectory() + "/"));
+    EXPECT_EQ(arguments.mid(4), QStringList({"-nobrowse", "-noautoopen", ""}));
+}
+
+TEST_F(DMGUnarchiverTest, ADetachThatCannotBeStartedIsLoggedAndTheResultStaysYes) {
+    const QString folder = TestEnvironment::makeFolder("vanishing");
+    // Mounts an empty volume, then makes itself impossible to start again.
+    DiskImageTool::setLaunchPath(
+        standIn(folder, "cat > /dev/null\nmkdir \"$4\"\nchmod a-x \"$0\"\nexit 0\n"));
+    const Unarchived outcome = unarchive(folder + "/Product.dmg");
+    EXPECT_TRUE(outcome.result);
+    EXPECT_EQ(outcome.progress, std::vector<double>({12.5, 50, 100}));
+    ASSERT_EQ(outcome.log.size(), 2);
+    const QString mountPoint = QString::fromUtf8(readAll(folder + "/arguments")).split('\n')[3];
+    EXPECT_EQ(outcome.log[0], "Failed to unmount " + mountPoint);
+    EXPECT_TRUE(outcome.log[1].startsWith("Exception: ")) << outcome.log[1].toStdString();
+    QDir(mountPoint).removeRecursively();
+}
+
+} // namespace

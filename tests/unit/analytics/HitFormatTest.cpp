@@ -1,0 +1,223 @@
+#include "Extensions/DictionaryExtension.h"
+#include "LogCapture.h"
+#include "Platform/UserAgent.h"
+#include "ReporterFixture.h"
+
+#include <QRegularExpression>
+#include <QSysInfo>
+#include <sys/utsname.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class HitFormatTest : public ReporterFixture {
+protected:
+    // Sends one event and returns the hit the collector got.
+    QUrl sendEvent(TQGoogleReporter& reporter, const QString& category, const QString& action,
+                   const QString& label, const TQGoogleReporter::Parameters& parameters = {}) {
+        const qsizetype before = transport->hits().size();
+        reporter.event(category, action, label, parameters);
+        EXPECT_TRUE(transport->waitForHits(before + 1));
+        const QList<QUrl> hits = transport->hits();
+        return hits.size() > before ? hits.at(before) : QUrl();
+    }
+};
+
+TEST(DictionaryExtensionTest, NullLeavesTheEntryAloneAndEmptyIsStored) {
+    QMap<QString, QString> dictionary{{"ea", "kept"}};
+    setNullableObject(dictionary, QString(), "ea");
+    setNullableObject(dictionary, QString(), "el");
+    EXPECT_EQ(dictionary, (QMap<QString, QString>{{"ea", "kept"}}));
+
+    setNullableObject(dictionary, QString(""), "el");
+    setNullableObject(dictionary, "new", "ea");
+    EXPECT_EQ(dictionary, (QMap<QString, QString>{{"ea", "new"}, {"el", ""}}));
+}
+
+TEST_F(HitFormatTest, AnEventWithOnlyACategoryCarriesTheCommonPairsAndEcOnly) {
+    writeSettings({{"AnalyticsBaseURL", "https://collector.example.test/mp/"}});
+    auto reporter = makeReporter();
+    reporter->setCustomDimensionArguments({"8021"});
+
+    const QUrl hit = sendEvent(*reporter, "Download_Number", QString(), QString());
+
+    EXPECT_EQ(hit.scheme(), "https");
+    EXPECT_EQ(hit.host(), "collector.example.test");
+    EXPECT_EQ(hit.path(), "/mp/collect");
+    const QMap<QString, QString> pairs = hitPairs(hit);
+    EXPECT_EQ(pairs.keys(), (QStringList{"aid", "aip", "an", "av", "cd1", "cid", "ec", "sr", "t",
+                                         "tid", "ua", "ul", "v"}));
+    EXPECT_EQ(pairs["tid"], "UA-12345-67");
+    EXPECT_EQ(pairs["aid"], identifier);
+    EXPECT_EQ(pairs["cid"], reporter->uniqueUserIdentifier());
+    EXPECT_EQ(pairs["an"], "Installer");
+    EXPECT_EQ(pairs["av"], "1.2.3");
+    EXPECT_EQ(pairs["ua"], reporter->userAgent());
+    EXPECT_EQ(pairs["ul"], "zh-CN");
+    EXPECT_EQ(pairs["sr"], "1440x900");
+    EXPECT_EQ(pairs["v"], "1");
+    EXPECT_EQ(pairs["t"], "event");
+    EXPECT_EQ(pairs["cd1"], "8021");
+    EXPECT_EQ(pairs["aip"], "1");
+    EXPECT_EQ(pairs["ec"], "Download_Number");
+    EXPECT_EQ(reporter->formattedVersion(), "1.2.3 45");
+}
+
+TEST_F(HitFormatTest, EmptyValuesAreSentAndAbsentOnesLeftOut) {
+    auto reporter = makeReporter();
+    const QUrl hit = sendEvent(*reporter, "Launch_Fail", QString(""), QString());
+
+    EXPECT_TRUE(hit.query(QUrl::FullyEncoded).split('&').contains("ea="));
+    EXPECT_FALSE(hitPairs(hit).contains("el"));
+    EXPECT_FALSE(hitPairs(hit).contains("cd1")) << "no product ID, no custom dimension";
+}
+
+TEST_F(HitFormatTest, PathsKeepTheirSlashesAndEncodeBlanks) {
+    auto reporter = makeReporter();
+    const QUrl hit = sendEvent(*reporter, "Install_Fail", "x", "/home/user/My Apps/Scribora.app");
+
+    EXPECT_TRUE(hit.query(QUrl::FullyEncoded).contains("el=/home/user/My%20Apps/Scribora.app"))
+        << qPrintable(hit.toString());
+    EXPECT_EQ(hitPairs(hit)["el"], "/home/user/My Apps/Scribora.app");
+}
+
+TEST_F(HitFormatTest, AwkwardTextArrivesUnchanged) {
+    auto reporter = makeReporter();
+    const QStringList texts{
+        QStringLiteral("安装失败：压缩包下载失败"),
+        "100% & more = less # not ? a + b",
+        "line one\nline two\r\ttabbed",
+        QStringLiteral("emoji \U0001F600 and ümlaut"),
+        "a;b,c:d@e!f$g'h(i)j*k[l]m{n}o|p\\q^r`s\"t<u>v",
+        QString(8192, QLatin1Char('L')),
+    };
+    for (const QString& text : texts) {
+        const QUrl hit = sendEvent(*reporter, "Install_Fail", text, text);
+        const QMap<QString, QString> pairs = hitPairs(hit);
+        EXPECT_EQ(pairs["ea"], text);
+        EXPECT_EQ(pairs["el"], text);
+        EXPECT_EQ(pairs["t"], "event") << "no pair was split by the text";
+        const QString query = hit.query(QUrl::FullyEncoded);
+        EXPECT_FALSE(query.contains(' ') || query.contains('+') || query.contains('#'));
+    }
+    const QString chinese = transport->hits().first().query(QUrl::FullyEncoded);
+    EXPECT_TRUE(chinese.contains("ea=%E5%AE%89%E8%A3%85")) << qPrintable(chinese);
+}
+
+TEST_F(HitFormatTest, ACallersParametersReplaceTheReportersOwn) {
+    auto reporter = makeReporter();
+    const QUrl hit = sendEvent(*reporter, "Quit", "Quit_Quit", QString(),
+                               {{"t", "pageview"}, {"tid", "UA-99999-01"}, {"dh", "x y"}});
+
+    const QMap<QString, QString> pairs = hitPairs(hit);
+    EXPECT_EQ(pairs["t"], "pageview");
+    EXPECT_EQ(pairs["tid"], "UA-99999-01");
+    EXPECT_EQ(pairs["dh"], "x y");
+    EXPECT_EQ(pairs["ea"], "Quit_Quit");
+}
+
+TEST_F(HitFormatTest, EachHitTypeAddsItsOwnPairs) {
+    auto reporter = makeReporter();
+    reporter->setCustomDimensionArguments({"p1", "p2"});
+    reporter->setAnonymizeIP(false);
+
+    reporter->screenView("Main", {});
+    reporter->exception("crashed", true, {});
+    reporter->exception("hiccup", false, {});
+    reporter->session(true, {});
+    reporter->session(false, {{"sc", "ignored"}});
+    ASSERT_TRUE(transport->waitForHits(5));
+    const QList<QUrl> hits = transport->hits();
+
+    QMap<QString, QString> screen = hitPairs(hits[0]);
+    EXPECT_EQ(screen["t"], "screenView");
+    EXPECT_EQ(screen["cd"], "Main");
+    EXPECT_EQ(screen["cd1"], "p1");
+    EXPECT_EQ(screen["cd2"], "p2");
+    EXPECT_FALSE(screen.contains("aip"));
+    EXPECT_EQ(hitPairs(hits[1])["t"], "exception");
+    EXPECT_EQ(hitPairs(hits[1])["exd"], "crashed");
+    EXPECT_EQ(hitPairs(hits[1])["exf"], "1");
+    EXPECT_EQ(hitPairs(hits[2])["exf"], "0");
+    const QMap<QString, QString> start = hitPairs(hits[3]);
+    EXPECT_FALSE(start.contains("t"));
+    EXPECT_EQ(start["sc"], "start");
+    EXPECT_EQ(start["dp"], "Installer");
+    EXPECT_EQ(hitPairs(hits[4])["sc"], "end");
+}
+
+TEST_F(HitFormatTest, WithoutATrackerIdAHitIsLoggedAndNotSent) {
+    auto reporter = makeReporter(QString());
+    LogCapture log;
+    reporter->event("Download_Number", QString(), QString());
+    reporter->configure(QString(""));
+    reporter->event("Download_Number", QString(), QString());
+
+    EXPECT_EQ(reporter->finishSending(1s), 0u);
+    EXPECT_TRUE(transport->hits().isEmpty());
+    const QStringList twice{
+        "GoogleReporter event ignored.",
+        "You must set your tracker ID UA-XXXXX-XX with GoogleReporter.configure()"};
+    EXPECT_EQ(log.lines(), twice + twice);
+}
+
+TEST_F(HitFormatTest, QuietModeOffLogsEachReport) {
+    auto reporter = makeReporter();
+    EXPECT_TRUE(reporter->quietMode());
+    EXPECT_FALSE(reporter->usesVendorIdentifier());
+    EXPECT_TRUE(reporter->anonymizeIP());
+    LogCapture log;
+    const QUrl quiet = sendEvent(*reporter, "Download_Success", QString(), QString());
+    reporter->setQuietMode(false);
+    const QUrl loud = sendEvent(*reporter, "Download_Success", QString(), QString());
+
+    EXPECT_EQ(log.lines(), QStringList{"Sending GA Report: " + loud.toString(QUrl::FullyEncoded)});
+    EXPECT_TRUE(loud.toString(QUrl::FullyEncoded)
+                    .startsWith("https://www.google-analytics.com/"
+                                "collect?"));
+}
+
+TEST_F(HitFormatTest, ABaseUrlThatIsNotAnHttpsRootFallsBackToTheDefault) {
+    for (const char* setting : {"http://collector.example.test/", "https://collector.example.test",
+                                "https://collector.example.test/a?b=c", "not a url"}) {
+        writeSettings({{"AnalyticsBaseURL", setting}});
+        LogCapture log;
+        auto reporter = makeReporter();
+        EXPECT_EQ(reporter->baseURL(), QUrl("https://www.google-analytics.com/")) << setting;
+        EXPECT_EQ(log.lines().size(), 1) << setting;
+    }
+}
+
+TEST_F(HitFormatTest, TheTrackerIdComesFromTheSettingsOrTheFixedDefault) {
+    const QRegularExpression form("^UA-\\d{5}-\\d{2}$");
+    EXPECT_TRUE(form.match(TQGoogleReporter::configuredTrackerId()).hasMatch());
+    writeSettings({{"AnalyticsTrackerID", "UA-55555-05"}});
+    EXPECT_EQ(TQGoogleReporter::configuredTrackerId(), "UA-55555-05");
+}
+
+TEST_F(HitFormatTest, LanguageAndScreenFallBackWhenTheSystemHasNone) {
+    Platform::Screen::setProvider(nullptr);
+    Platform::Locale::setPreferredLanguages({"de-CH"});
+    auto reporter = makeReporter();
+    EXPECT_EQ(reporter->screenResolution(), "0x0");
+    EXPECT_EQ(reporter->userLanguage(), "de-CH");
+}
+
+TEST_F(HitFormatTest, TheUserAgentNamesThisSystemAndFallsBackToTheMacFormat) {
+    utsname name{};
+    ASSERT_EQ(uname(&name), 0);
+    EXPECT_EQ(makeReporter()->userAgent(),
+              QStringLiteral("Mozilla/5.0 (X11; Linux %1) AppleWebKit/603.2.4 (KHTML, like "
+                             "Gecko) Installer/1.2.3")
+                  .arg(name.machine));
+
+    Platform::UserAgent::setProvider([](const QString&, const QString&) { return QString(); });
+    const QString fallback = makeReporter()->userAgent();
+    Platform::UserAgent::setProvider(nullptr);
+    const QString version = QSysInfo::prettyProductName().replace('.', '_');
+    EXPECT_EQ(fallback, "Mozilla/5.0 (Macintosh; Intel Mac OS X " + version +
+                            ") AppleWebKit/603.2.4 (KHTML, like Gecko) Installer/1.2.3");
+}
+
+} // namespace

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "GoogleReporter/TQHitTransport.h"
+
+#include <QList>
+#include <QMap>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+// Stands in for the collector: records each hit's address. It can answer at once, fail
+// every hit, or stall (hold each transfer) until released or cancelled.
+class RecordingHitTransport : public TQHitTransport {
+public:
+    QString get(const QUrl& url) override;
+    void cancel() override;
+
+    void setError(const QString& error);
+    void setStalled(bool stalled);
+
+    [[nodiscard]] QList<QUrl> hits() const;
+    // Waits until `count` transfers have started; false when the wait timed out.
+    [[nodiscard]] bool waitForHits(qsizetype count,
+                                   std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    [[nodiscard]] bool wasCancelled() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    QList<QUrl> m_hits;
+    QString m_error;
+    bool m_stalled = false;
+    bool m_cancelled = false;
+};
+
+// The pairs of a hit's query, split on "&" and "=" and then percent-decoded.
+[[nodiscard]] QMap<QString, QString> hitPairs(const QUrl& url);

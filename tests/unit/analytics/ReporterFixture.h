@@ -1,0 +1,61 @@
+#pragma once
+
+#include "BundleBuilder.h"
+#include "GoogleReporter/TQGoogleReporter.h"
+#include "Platform/Bundle.h"
+#include "Platform/Locale.h"
+#include "Platform/Screen.h"
+#include "RecordingHitTransport.h"
+#include "TestEnvironment.h"
+
+#include <QUuid>
+#include <gtest/gtest.h>
+#include <memory>
+#include <ostream>
+
+// Readable texts in failure messages.
+inline void PrintTo(const QString& text, std::ostream* stream) {
+    *stream << '"' << text.toStdString() << '"';
+}
+
+// Each test gets an installer bundle of its own, with an identifier of its own, so its user
+// defaults and install marker start empty. Hits go to a recording transport.
+class ReporterFixture : public testing::Test {
+protected:
+    void SetUp() override {
+        identifier = QStringLiteral("co.quintrel.test.") +
+                     QUuid::createUuid().toString(QUuid::Id128).left(12);
+        bundlePath = TestEnvironment::makeFolder(QStringLiteral("analytics")) +
+                     QStringLiteral("/Installer.app");
+        writeSettings({});
+        Platform::Bundle::setMainBundlePath(bundlePath);
+        Platform::Locale::setPreferredLanguages({QStringLiteral("zh-CN"), QStringLiteral("en")});
+        Platform::Screen::setProvider([] { return QSize(1440, 900); });
+    }
+    void TearDown() override {
+        Platform::Bundle::setMainBundlePath(QString());
+        Platform::Locale::setPreferredLanguages({});
+        Platform::Screen::setProvider(nullptr);
+    }
+
+    // The installer's settings: name, identifier and versions plus `extra`.
+    void writeSettings(const QVariantMap& extra) {
+        QVariantMap info{{"CFBundleName", "Installer"},
+                         {"CFBundleIdentifier", identifier},
+                         {"CFBundleShortVersionString", "1.2.3"},
+                         {"CFBundleVersion", "45"}};
+        info.insert(extra);
+        BundleBuilder::writeInfo(bundlePath, info);
+    }
+
+    std::unique_ptr<TQGoogleReporter> makeReporter(const QString& trackerId = "UA-12345-67") {
+        auto reporter = std::make_unique<TQGoogleReporter>(transport);
+        if (!trackerId.isNull())
+            reporter->configure(trackerId);
+        return reporter;
+    }
+
+    QString identifier;
+    QString bundlePath;
+    std::shared_ptr<RecordingHitTransport> transport = std::make_shared<RecordingHitTransport>();
+};

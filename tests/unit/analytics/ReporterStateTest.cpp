@@ -1,0 +1,159 @@
+#include "LogCapture.h"
+#include "Platform/SearchPaths.h"
+#include "Platform/UserDefaults.h"
+#include "ReporterFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const QString identifierKey = QStringLiteral("co.quintrel.GoogleReporter.uniqueUserIdentifier");
+
+class ReporterStateTest : public ReporterFixture {
+protected:
+    QString markerPath() const {
+        return Platform::SearchPaths::shared().applicationSupportDirectory() + "/" + identifier +
+               "/.GoogleReporter";
+    }
+};
+
+TEST_F(ReporterStateTest, TheClientIdIsMadeOnceAndReusedByTheNextRun) {
+    const QString first = makeReporter()->uniqueUserIdentifier();
+    EXPECT_TRUE(QRegularExpression("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$")
+                    .match(first)
+                    .hasMatch())
+        << qPrintable(first);
+    EXPECT_EQ(Platform::UserDefaults::standard().stringForKey(identifierKey), first);
+    EXPECT_EQ(makeReporter()->uniqueUserIdentifier(), first);
+
+    ASSERT_TRUE(Platform::UserDefaults::standard().setString(identifierKey, ""));
+    const QString replaced = makeReporter()->uniqueUserIdentifier();
+    EXPECT_NE(replaced, first) << "an empty stored ID counts as none";
+    EXPECT_EQ(replaced.size(), 36);
+}
+
+TEST_F(ReporterStateTest, AnUnwritableDefaultsFileStillGivesThisRunAClientId) {
+    // A folder where the defaults file belongs cannot be written, not even by root.
+    ASSERT_TRUE(QDir().mkpath(Platform::UserDefaults::standard().filePath()));
+    LogCapture log;
+    auto reporter = makeReporter();
+    const QString identifierOfThisRun = reporter->uniqueUserIdentifier();
+    EXPECT_EQ(identifierOfThisRun.size(), 36);
+    EXPECT_EQ(log.lines().size(), 1) << qPrintable(log.lines().join('\n'));
+
+    reporter->event("Download_Number", QString(), QString());
+    ASSERT_TRUE(transport->waitForHits(1));
+    EXPECT_EQ(hitPairs(transport->hits().first())["cid"], identifierOfThisRun);
+}
+
+TEST_F(ReporterStateTest, AReporterMadeWhileTheMarkerExistsSendsAndLogsNothing) {
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(markerPath()).path()));
+    ASSERT_TRUE(QFile(markerPath()).open(QIODevice::WriteOnly));
+    auto reporter = makeReporter(QString());
+    EXPECT_FALSE(reporter->isEnabled());
+
+    LogCapture log;
+    reporter->event("Download_Number", QString(), QString());
+    reporter->configure("UA-12345-67");
+    reporter->event("Download_Number", QString(), QString());
+    reporter->session(true);
+    EXPECT_EQ(reporter->finishSending(1s), 0u);
+    EXPECT_TRUE(transport->hits().isEmpty());
+    EXPECT_TRUE(log.lines().isEmpty());
+}
+
+TEST_F(ReporterStateTest, WritingTheMarkerDuringTheRunDoesNotStopItsHits) {
+    auto reporter = makeReporter();
+    EXPECT_TRUE(reporter->isEnabled());
+    reporter->createWrapperTag();
+    ASSERT_TRUE(reporter->checkWrapperTag());
+
+    reporter->event("Launch_Success", "/home/user/Applications/Scribora.app", QString());
+    ASSERT_TRUE(transport->waitForHits(1));
+    EXPECT_EQ(hitPairs(transport->hits().first())["ec"], "Launch_Success");
+    EXPECT_FALSE(makeReporter()->isEnabled()) << "the next run is quiet";
+}
+
+TEST_F(ReporterStateTest, HitsFromManyThreadsAllArriveWhileTheConfigurationChanges) {
+    auto reporter = makeReporter();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&reporter, t] {
+            for (int i = 0; i < 40; ++i)
+                reporter->event("Thread", QString::number(t), QString::number(i));
+        });
+    for (int i = 0; i < 40; ++i) {
+        reporter->setCustomDimensionArguments({QString::number(i)});
+        reporter->setQuietMode(i % 2 == 0);
+        (void)reporter->customDimensionArguments();
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(reporter->finishSending(10s), 0u);
+    EXPECT_EQ(transport->hits().size(), 160);
+}
+
+TEST_F(ReporterStateTest, TransferErrorsAreLoggedAsTheyCome) {
+    transport->setError("Couldn't connect to server");
+    auto reporter = makeReporter();
+    LogCapture log;
+    reporter->event("Download_Number", QString(), QString());
+    EXPECT_EQ(reporter->finishSending(5s), 0u);
+    EXPECT_EQ(log.lines(), QStringList{"Couldn't connect to server"});
+}
+
+TEST_F(ReporterStateTest, AStalledCollectorHoldsAtMostTheQueueBound) {
+    transport->setStalled(true);
+    auto reporter = makeReporter();
+    reporter->event("First", QString(), QString());
+    ASSERT_TRUE(transport->waitForHits(1));
+
+    LogCapture log;
+    for (int i = 0; i < 300; ++i)
+        reporter->event("Queued", QString::number(i), QString());
+    const QStringList lines = log.lines();
+    ASSERT_EQ(lines.size(), 300 - 256);
+    EXPECT_EQ(lines.first(), "GoogleReporter hit dropped: 256 hits are already waiting.");
+
+    EXPECT_EQ(reporter->finishSending(100ms), 257u);
+    EXPECT_TRUE(transport->wasCancelled());
+    EXPECT_EQ(transport->hits().size(), 1) << "nothing more was started after the budget";
+
+    log.clear();
+    reporter->event("Late", QString(), QString());
+    EXPECT_EQ(log.lines(), QStringList{"GoogleReporter hit dropped: sending has ended."});
+}
+
+TEST_F(ReporterStateTest, TheExitFlushLetsQueuedHitsGoOut) {
+    transport->setStalled(true);
+    auto reporter = makeReporter();
+    for (int i = 0; i < 20; ++i)
+        reporter->event("Queued", QString::number(i), QString());
+    ASSERT_TRUE(transport->waitForHits(1));
+    std::thread collectorRecovers([this] {
+        std::this_thread::sleep_for(50ms);
+        transport->setStalled(false);
+    });
+    EXPECT_EQ(reporter->finishSending(10s), 0u);
+    collectorRecovers.join();
+    ASSERT_EQ(transport->hits().size(), 20);
+    EXPECT_EQ(hitPairs(transport->hits().last())["ea"], "19");
+}
+
+TEST_F(ReporterStateTest, ADestroyedReporterCancelsItsStalledTransfer) {
+    transport->setStalled(true);
+    auto reporter = makeReporter();
+    reporter->event("Stuck", QString(), QString());
+    ASSERT_TRUE(transport->waitForHits(1));
+    reporter.reset();
+    EXPECT_TRUE(transport->wasCancelled());
+}
+
+} // namespace

@@ -1,0 +1,416 @@
+#include "RXPrivilegedTask/RXPrivilegedTask.h"
+#include "ElevationStandIn.h"
+#include "LogCapture.h"
+#include "Platform/Authorization.h"
+#include "Platform/NotificationCenter.h"
+#include "TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <functional>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+using Platform::Authorization;
+using Platform::NotificationCenter;
+
+const QString didTerminate = QStringLiteral("RXPrivilegedTaskDidTerminateNotification");
+
+QByteArray output(const RXPrivilegedTask& task) {
+    const std::shared_ptr<QFile> handle = task.outputFileHandle();
+    return handle ? handle->readAll() : QByteArray();
+}
+
+QString objectDescription(const RXPrivilegedTask& task) {
+    return QStringLiteral("<RXPrivilegedTask: 0x%1>").arg(quintptr(&task), 0, 16);
+}
+
+// Runs the main thread's event loop until done() holds or the time is up.
+bool spinUntil(const std::function<bool()>& done, int milliseconds) {
+    const QDeadlineTimer deadline(milliseconds);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return done();
+}
+
+void spinFor(int milliseconds) {
+    spinUntil([] { return false; }, milliseconds);
+}
+
+QString canonical(const QString& path) {
+    return QFileInfo(path).canonicalFilePath();
+}
+
+// Records the notifications and handler calls of one task, and on which thread they came.
+class EndRecorder {
+public:
+    explicit EndRecorder(RXPrivilegedTask& task) : m_task(task) {
+        m_token = NotificationCenter::shared().addObserver(
+            didTerminate, [this](const Platform::Notification& notification) {
+                if (notification.object != &m_task)
+                    return;
+                events << QStringLiteral("notification running=%1").arg(m_task.isRunning());
+                onMainThread = onMainThread && QThread::currentThread() == qApp->thread();
+            });
+        task.setTerminationHandler([this](RXPrivilegedTask& ended) {
+            events << QStringLiteral("handler status=%1").arg(ended.terminationStatus());
+            onMainThread = onMainThread && QThread::currentThread() == qApp->thread();
+        });
+    }
+    ~EndRecorder() { NotificationCenter::shared().removeObserver(m_token); }
+
+    QStringList events;
+    bool onMainThread = true;
+
+private:
+    RXPrivilegedTask& m_task;
+    NotificationCenter::ObserverToken m_token = 0;
+};
+
+class PrivilegedTaskTest : public testing::Test {
+protected:
+    void TearDown() override { Authorization::shared().restoreSystemDefaults(); }
+
+    LogCapture log;
+    const QString folder = TestEnvironment::makeFolder(QStringLiteral("task"));
+};
+
+TEST_F(PrivilegedTaskTest, ToolRunsThroughTheElevationProgramWithItsOutputAndExitStatus) {
+    ElevationStandIn standIn;
+    RXPrivilegedTask task(QStringLiteral("/bin/sh"),
+                          {QStringLiteral("-c"), QStringLiteral("echo out; id -u; exit 3")});
+    EXPECT_TRUE(RXPrivilegedTask::authorizationFunctionAvailable());
+    ASSERT_EQ(task.launch(), 0);
+    EXPECT_TRUE(task.isRunning());
+    EXPECT_GT(task.processIdentifier(), 0);
+    task.waitUntilExit();
+    EXPECT_FALSE(task.isRunning());
+    EXPECT_EQ(task.terminationStatus(), 3);
+    EXPECT_EQ(output(task), "out\n" + QByteArray::number(geteuid()) + "\n");
+    EXPECT_EQ(standIn.timesStarted(), 1);
+    EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join('\n').toStdString();
+}
+
+TEST_F(PrivilegedTaskTest, AsRootTheToolRunsWithoutTheElevationProgram) {
+    ElevationStandIn standIn;
+    Authorization::shared().setRunsAsRoot(true);
+    Authorization::shared().setElevationProgram(QString());
+    RXPrivilegedTask task(QStringLiteral("/bin/echo"), {QStringLiteral("direct")});
+    ASSERT_EQ(task.launch(), 0);
+    task.waitUntilExit();
+    EXPECT_EQ(task.terminationStatus(), 0);
+    EXPECT_EQ(output(task), "direct\n");
+    EXPECT_EQ(standIn.timesStarted(), 0);
+}
+
+TEST_F(PrivilegedTaskTest, DismissedAndRefusedPromptsArriveAsTerminationStatusWithoutTheTool) {
+    const QString marker = folder + QStringLiteral("/ran");
+    const QStringList touch = {marker};
+    for (const auto& [behaviour, status] : {std::pair{ElevationStandIn::Behaviour::Dismiss, 126},
+                                            std::pair{ElevationStandIn::Behaviour::Refuse, 127}}) {
+        ElevationStandIn standIn(behaviour);
+        RXPrivilegedTask task(QStringLiteral("/usr/bin/touch"), touch);
+        ASSERT_EQ(task.launch(), 0);
+        task.waitUntilExit();
+        EXPECT_EQ(task.terminationStatus(), status);
+        EXPECT_FALSE(QFile::exists(marker));
+        EXPECT_EQ(standIn.timesStarted(), 1);
+    }
+}
+
+TEST_F(PrivilegedTaskTest, WithNeitherRootNorElevationProgramNothingIsStarted) {
+    ElevationStandIn standIn;
+    Authorization::shared().setElevationProgram(QString());
+    EXPECT_FALSE(RXPrivilegedTask::authorizationFunctionAvailable());
+
+    RXPrivilegedTask task(QStringLiteral("/bin/true"));
+    EXPECT_EQ(task.launch(), -70001);
+    EXPECT_FALSE(task.isRunning());
+    EXPECT_EQ(task.outputFileHandle(), nullptr);
+    task.waitUntilExit();
+    EXPECT_EQ(log.lines(),
+              QStringList({"AuthorizationExecuteWithPrivileges() function not available on "
+                           "this system",
+                           "Task " + objectDescription(task) + " is not running"}));
+    EXPECT_EQ(standIn.timesStarted(), 0);
+}
+
+TEST_F(PrivilegedTaskTest, WaitingForATaskNeverLaunchedReturnsAtOnce) {
+    RXPrivilegedTask task;
+    task.waitUntilExit();
+    EXPECT_EQ(log.lines(), QStringList("Task " + objectDescription(task) + " is not running"));
+    EXPECT_EQ(task.terminationStatus(), 0);
+}
+
+TEST_F(PrivilegedTaskTest, ALaunchWhileRunningIsRefusedAndALaterOneRunsAgain) {
+    ElevationStandIn standIn;
+    const QString counter = folder + QStringLiteral("/counter");
+    RXPrivilegedTask task(
+        QStringLiteral("/bin/sh"),
+        {QStringLiteral("-c"), QStringLiteral("echo run >> \"$0\"; sleep 0.3"), counter});
+    ASSERT_EQ(task.launch(), 0);
+    const std::shared_ptr<QFile> firstOutput = task.outputFileHandle();
+    const int32_t firstProcess = task.processIdentifier();
+    EXPECT_EQ(task.launch(), 0);
+    EXPECT_EQ(log.lines(), QStringList("Task already running: " + task.description()));
+    EXPECT_EQ(task.processIdentifier(), firstProcess);
+    task.waitUntilExit();
+
+    ASSERT_EQ(task.launch(), 0);
+    EXPECT_TRUE(task.isRunning());
+    EXPECT_NE(task.outputFileHandle(), firstOutput);
+    task.waitUntilExit();
+    QFile runs(counter);
+    ASSERT_TRUE(runs.open(QIODevice::ReadOnly));
+    EXPECT_EQ(runs.readAll(), "run\nrun\n");
+    EXPECT_EQ(standIn.timesStarted(), 2);
+}
+
+TEST_F(PrivilegedTaskTest, DescriptionNamesTheTaskToolArgumentsAndDirectory) {
+    const RXPrivilegedTask task(
+        QStringLiteral("/bin/cp"),
+        {QStringLiteral("-a"), QStringLiteral("/x/A.app"), QStringLiteral("/y/A.app")},
+        QStringLiteral("/"));
+    EXPECT_EQ(task.description(),
+              objectDescription(task) + " /bin/cp '-a' '/x/A.app' '/y/A.app' (CWD:/)");
+
+    const RXPrivilegedTask empty;
+    EXPECT_EQ(empty.description(),
+              objectDescription(empty) + " (null) (CWD:" + QDir::currentPath() + ")");
+}
+
+TEST_F(PrivilegedTaskTest, TheEndIsNotifiedThenHandledOnTheLaunchingThreadsEventLoop) {
+    ElevationStandIn standIn;
+    RXPrivilegedTask task(QStringLiteral("/bin/sh"),
+                          {QStringLiteral("-c"), QStringLiteral("exit 4")});
+    EndRecorder recorder(task);
+    ASSERT_EQ(task.launch(), 0);
+
+    // The child ends now, but only the event loop looks at it.
+    QThread::msleep(300);
+    EXPECT_TRUE(task.isRunning());
+    EXPECT_TRUE(recorder.events.isEmpty());
+
+    QElapsedTimer sinceLoopRuns;
+    sinceLoopRuns.start();
+    ASSERT_TRUE(spinUntil([&] { return recorder.events.size() == 2; }, 5000));
+    // A check every 0.05 s; the bound leaves room for a loaded machine.
+    EXPECT_LT(sinceLoopRuns.elapsed(), 500);
+    EXPECT_EQ(recorder.events, QStringList({"notification running=0", "handler status=4"}));
+    EXPECT_TRUE(recorder.onMainThread);
+    EXPECT_FALSE(task.isRunning());
+
+    spinFor(200);
+    EXPECT_EQ(recorder.events.size(), 2);
+    task.waitUntilExit();
+    EXPECT_TRUE(log.contains("Task " + objectDescription(task) + " is not running"));
+}
+
+TEST_F(PrivilegedTaskTest, TheHandlerMayLaunchTheTaskAgain) {
+    ElevationStandIn standIn;
+    RXPrivilegedTask task(QStringLiteral("/bin/sh"),
+                          {QStringLiteral("-c"), QStringLiteral("exit 7")});
+    QList<int32_t> statuses;
+    task.setTerminationHandler([&](RXPrivilegedTask& ended) {
+        statuses << ended.terminationStatus();
+        if (statuses.size() == 1) {
+            ended.setArguments({QStringLiteral("-c"), QStringLiteral("exit 8")});
+            EXPECT_EQ(ended.launch(), 0);
+        }
+    });
+    ASSERT_EQ(task.launch(), 0);
+    ASSERT_TRUE(spinUntil([&] { return statuses.size() == 2; }, 5000));
+    EXPECT_EQ(statuses, QList<int32_t>({7, 8}));
+    EXPECT_EQ(standIn.timesStarted(), 2);
+}
+
+TEST_F(PrivilegedTaskTest, WaitUntilExitTakesTheEndAwayFromNotificationAndHandler) {
+    ElevationStandIn standIn;
+    RXPrivilegedTask task(QStringLiteral("/bin/sh"),
+                          {QStringLiteral("-c"), QStringLiteral("sleep 0.1; exit 5")});
+    EndRecorder recorder(task);
+    ASSERT_EQ(task.launch(), 0);
+    task.waitUntilExit();
+    EXPECT_EQ(task.terminationStatus(), 5);
+    spinFor(250);
+    EXPECT_TRUE(recorder.events.isEmpty());
+}
+
+TEST_F(PrivilegedTaskTest, AThreadWithoutEventLoopSeesTheEndOnlyByWaiting) {
+    ElevationStandIn standIn;
+    RXPrivilegedTask task(QStringLiteral("/bin/true"));
+    EndRecorder recorder(task);
+    bool runningAfterEnd = false;
+    std::thread worker([&] {
+        if (task.launch() != 0)
+            return;
+        QThread::msleep(300);
+        runningAfterEnd = task.isRunning();
+        task.waitUntilExit();
+    });
+    worker.join();
+    spinFor(200);
+    EXPECT_TRUE(runningAfterEnd);
+    EXPECT_FALSE(task.isRunning());
+    EXPECT_EQ(task.terminationStatus(), 0);
+    EXPECT_TRUE(recorder.events.isEmpty());
+
+    // Such a thread may look for itself.
+    RXPrivilegedTask polled(QStringLiteral("/bin/sh"),
+                            {QStringLiteral("-c"), QStringLiteral("exit 9")});
+    int handled = 0;
+    polled.setTerminationHandler([&](RXPrivilegedTask&) { ++handled; });
+    std::thread looker([&] {
+        if (polled.launch() != 0)
+            return;
+        for (int tries = 0; polled.isRunning() && tries < 500; ++tries) {
+            QThread::msleep(10);
+            polled.checkTaskStatus();
+        }
+    });
+    looker.join();
+    EXPECT_EQ(handled, 1);
+    EXPECT_EQ(polled.terminationStatus(), 9);
+}
+
+TEST_F(PrivilegedTaskTest, AChildKilledByASignalDoesNotReadAsSuccess) {
+    ElevationStandIn standIn;
+    RXPrivilegedTask waited(QStringLiteral("/bin/sh"),
+                            {QStringLiteral("-c"), QStringLiteral("kill -KILL $$")});
+    ASSERT_EQ(waited.launch(), 0);
+    waited.waitUntilExit();
+    EXPECT_EQ(waited.terminationStatus(), 128 + SIGKILL);
+
+    RXPrivilegedTask polled(QStringLiteral("/bin/sh"),
+                            {QStringLiteral("-c"), QStringLiteral("kill -TERM $$")});
+    EndRecorder recorder(polled);
+    ASSERT_EQ(polled.launch(), 0);
+    ASSERT_TRUE(spinUntil([&] { return !polled.isRunning(); }, 5000));
+    EXPECT_EQ(polled.terminationStatus(), 128 + SIGTERM);
+}
+
+TEST_F(PrivilegedTaskTest, TheChildRunsInTheTaskDirectoryAndTheProcessStaysWhereItWas) {
+    ElevationStandIn standIn;
+    const QString previous = QDir::currentPath();
+    const QString atCreation = folder + QStringLiteral("/at creation");
+    const QString atLaunch = folder + QStringLiteral("/at launch");
+    const QString chosen = folder + QStringLiteral("/it's $(chosen)");
+    for (const QString& each : {atCreation, atLaunch, chosen})
+        ASSERT_TRUE(QDir().mkpath(each));
+
+    ASSERT_TRUE(QDir::setCurrent(atCreation));
+    RXPrivilegedTask fromInit(QStringLiteral("/bin/pwd"));
+    ASSERT_TRUE(QDir::setCurrent(atLaunch));
+    ASSERT_EQ(fromInit.launch(), 0);
+    EXPECT_EQ(canonical(QDir::currentPath()), canonical(atLaunch));
+    fromInit.waitUntilExit();
+    EXPECT_EQ(output(fromInit).trimmed(), canonical(atCreation).toUtf8());
+
+    RXPrivilegedTask given(QStringLiteral("/bin/pwd"), {}, chosen);
+    ASSERT_EQ(given.launch(), 0);
+    given.waitUntilExit();
+    EXPECT_EQ(output(given).trimmed(), canonical(chosen).toUtf8());
+
+    RXPrivilegedTask missing(QStringLiteral("/bin/pwd"), {}, folder + QStringLiteral("/gone"));
+    EXPECT_NE(missing.launch(), 0);
+    EXPECT_FALSE(missing.isRunning());
+    EXPECT_EQ(standIn.timesStarted(), 2);
+    EXPECT_EQ(canonical(QDir::currentPath()), canonical(atLaunch));
+    QDir::setCurrent(previous);
+}
+
+TEST_F(PrivilegedTaskTest, NastyArgumentsReachTheToolUnchanged) {
+    const QStringList nasty = {QStringLiteral("with blank"),
+                               QStringLiteral("it's \"quoted\""),
+                               QStringLiteral("$(touch made-by-dollar)"),
+                               QStringLiteral("`touch made-by-backquote`"),
+                               QStringLiteral("line\nbreak"),
+                               QStringLiteral("-leading-dash"),
+                               QStringLiteral("--"),
+                               QString(""),
+                               QStringLiteral("*"),
+                               QStringLiteral("; touch made-by-semicolon"),
+                               QStringLiteral("$HOME \\ %s")};
+    for (const bool asRoot : {false, true}) {
+        ElevationStandIn standIn;
+        Authorization::shared().setRunsAsRoot(asRoot);
+        RXPrivilegedTask task(QStringLiteral("/usr/bin/printf"),
+                              QStringList{QStringLiteral("%s\\0")} + nasty, folder);
+        ASSERT_EQ(task.launch(), 0);
+        task.waitUntilExit();
+        EXPECT_EQ(task.terminationStatus(), 0);
+        QList<QByteArray> words = output(task).split('\0');
+        ASSERT_EQ(words.takeLast(), "");
+        QStringList received;
+        for (const QByteArray& word : words)
+            received << QString::fromUtf8(word);
+        EXPECT_EQ(received, nasty) << "as root: " << asRoot;
+        EXPECT_EQ(QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+    }
+}
+
+TEST_F(PrivilegedTaskTest, AMissingToolOrARelativeLaunchPathIsAClearFailure) {
+    ElevationStandIn standIn;
+    RXPrivilegedTask missing(QStringLiteral("/no/such/tool"));
+    ASSERT_EQ(missing.launch(), 0);
+    missing.waitUntilExit();
+    EXPECT_EQ(missing.terminationStatus(), 127);
+
+    Authorization::shared().setRunsAsRoot(true);
+    RXPrivilegedTask missingAsRoot(QStringLiteral("/no/such/tool"));
+    EXPECT_EQ(missingAsRoot.launch(), Platform::errAuthorizationToolExecuteFailure);
+    EXPECT_FALSE(missingAsRoot.isRunning());
+    EXPECT_EQ(missingAsRoot.outputFileHandle(), nullptr);
+
+    Authorization::shared().setRunsAsRoot(false);
+    log.clear();
+    RXPrivilegedTask relative(QStringLiteral("bin/true"));
+    RXPrivilegedTask none;
+    for (RXPrivilegedTask* task : {&relative, &none}) {
+        EXPECT_NE(task->launch(), 0);
+        EXPECT_FALSE(task->isRunning());
+        EXPECT_TRUE(log.contains("Launch path is not absolute: " + task->description()));
+    }
+    EXPECT_EQ(standIn.timesStarted(), 1);
+}
+
+TEST_F(PrivilegedTaskTest, FactoriesLaunchAndWaitWhateverTheLaunchGave) {
+    ElevationStandIn standIn;
+    const auto plain = RXPrivilegedTask::launchedPrivilegedTaskWithLaunchPath("/bin/true");
+    EXPECT_FALSE(plain->isRunning());
+    EXPECT_NE(plain->outputFileHandle(), nullptr);
+
+    const auto withArguments = RXPrivilegedTask::launchedPrivilegedTaskWithLaunchPath(
+        "/bin/sh", {QStringLiteral("-c"), QStringLiteral("exit 6")});
+    EXPECT_EQ(withArguments->terminationStatus(), 6);
+
+    const auto inFolder =
+        RXPrivilegedTask::launchedPrivilegedTaskWithLaunchPath("/bin/pwd", {}, folder);
+    EXPECT_EQ(output(*inFolder).trimmed(), canonical(folder).toUtf8());
+    EXPECT_EQ(standIn.timesStarted(), 3);
+
+    Authorization& service = Authorization::shared();
+    Platform::AuthorizationRef authorization = nullptr;
+    ASSERT_EQ(service.create(nullptr, Platform::kAuthorizationFlagDefaults, &authorization), 0);
+    const auto authorized = RXPrivilegedTask::launchedPrivilegedTaskWithLaunchPath(
+        "/bin/echo", {QStringLiteral("rights")}, folder, authorization);
+    service.free(authorization, Platform::kAuthorizationFlagDefaults);
+    EXPECT_EQ(output(*authorized), "rights\n");
+
+    service.setElevationProgram(QString());
+    const auto failed = RXPrivilegedTask::launchedPrivilegedTaskWithLaunchPath("/bin/true");
+    EXPECT_FALSE(failed->isRunning());
+    EXPECT_EQ(failed->outputFileHandle(), nullptr);
+    EXPECT_TRUE(log.contains("Task " + objectDescription(*failed) + " is not running"));
+}
+
+} // namespace

@@ -1,0 +1,242 @@
+#include "VolumeMounter.h"
+
+#include "Platform/DiskImageTool.h"
+#include "Platform/FileManager.h"
+#include "Platform/Process.h"
+#include "Platform/SearchPaths.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using Platform::FileManager;
+
+enum class ImageKind { None, Udif, Iso };
+
+void say(const QByteArray& text) {
+    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    if (!text.endsWith('\n'))
+        std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+int fail(const QString& message) {
+    say("hdiutil: " + message.toUtf8());
+    return 1;
+}
+
+// The installer always answers a licence prompt; a terminal is not waited on.
+void drainStandardInput() {
+    if (::isatty(STDIN_FILENO))
+        return;
+    char buffer[4096];
+    while (::read(STDIN_FILENO, buffer, sizeof buffer) > 0) {
+    }
+}
+
+// A mount point is a plain name directly inside a private folder called "Volumes" that lies
+// inside the temporary directory.
+bool isValidMountPoint(const QString& mountPoint, QString* error) {
+    const QFileInfo info(mountPoint);
+    const QString volumes = info.path();
+    const QString temporary = Platform::SearchPaths::shared().temporaryDirectory();
+    if (!QDir::isAbsolutePath(mountPoint) || QDir::cleanPath(mountPoint) != mountPoint ||
+        info.fileName().startsWith(QLatin1Char('.')) ||
+        QFileInfo(volumes).fileName() != QLatin1String("Volumes") ||
+        !volumes.startsWith(temporary)) {
+        *error = QStringLiteral("%1 is not a mount point under a Volumes folder in %2")
+                     .arg(mountPoint, temporary);
+        return false;
+    }
+    if (!Platform::DiskImageTool::isPrivateFolder(volumes)) {
+        *error = QStringLiteral("%1 is not a private folder of this user").arg(volumes);
+        return false;
+    }
+    return true;
+}
+
+QString recordPath(const QString& mountPoint) {
+    const QFileInfo info(mountPoint);
+    return info.path() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".hdiutil");
+}
+
+QByteArray identity(const QString& path) {
+    struct stat info;
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return QByteArray();
+    return QByteArray::number(quint64(info.st_dev)) + ':' +
+           QByteArray::number(quint64(info.st_ino));
+}
+
+// UDIF ends in a "koly" trailer; ISO 9660 has "CD001" in its first volume descriptor.
+ImageKind kindOf(const QString& imagePath) {
+    QFile image(imagePath);
+    if (!image.open(QIODevice::ReadOnly) || image.size() < 512)
+        return ImageKind::None;
+    if (image.seek(image.size() - 512) && image.read(4) == "koly")
+        return ImageKind::Udif;
+    if (image.seek(32769) && image.read(5) == "CD001")
+        return ImageKind::Iso;
+    return ImageKind::None;
+}
+
+QString sevenZipPath() {
+    const QString found = QStandardPaths::findExecutable(QStringLiteral("7zz"));
+    return found.isEmpty() ? QStringLiteral("/usr/bin/7zz") : found;
+}
+
+// The "Type = " lines of 7-Zip's report, outermost archive first.
+QStringList archiveTypes(const QByteArray& output) {
+    QStringList types;
+    for (const QByteArray& line : output.split('\n'))
+        if (line.startsWith("Type = "))
+            types.append(QString::fromUtf8(line.mid(7)).trimmed());
+    return types;
+}
+
+// 7-Zip reports a damaged chunk or item as a warning and still exits 0.
+bool reportsTrouble(const QByteArray& output) {
+    for (const QByteArray& line : output.split('\n'))
+        if (line.startsWith("WARNINGS:") || line.startsWith("ERRORS:") ||
+            line.startsWith("Warnings:") || line.startsWith("Errors:") ||
+            line.startsWith("Archives with Warnings:") || line.startsWith("Sub items Errors:") ||
+            line.startsWith("ERROR:"))
+            return true;
+    return false;
+}
+
+// 7-Zip points an absolute link into its output folder; on a mounted volume it points where
+// it was made to point.
+void restoreAbsoluteLinks(const QString& root, const QString& outputFolder) {
+    const QByteArray prefix = QFile::encodeName(outputFolder);
+    QDirIterator entries(root,
+                         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+    while (entries.hasNext()) {
+        const QByteArray path = QFile::encodeName(entries.next());
+        struct stat info;
+        if (::lstat(path.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+            continue;
+        QByteArray target(info.st_size + 1, '\0');
+        const ssize_t length = ::readlink(path.constData(), target.data(), size_t(target.size()));
+        target.truncate(length < 0 ? 0 : length);
+        if (target != prefix && !target.startsWith(prefix + '/'))
+            continue;
+        const QByteArray original = target == prefix ? QByteArray("/") : target.mid(prefix.size());
+        ::unlink(path.constData());
+        if (::symlink(original.constData(), path.constData()) != 0)
+            say("hdiutil: cannot restore the link " + path);
+    }
+}
+
+// The folder of 7-Zip's output that is the volume's root: HFS+ and APFS volumes come out
+// inside one folder named after the volume; ISO volumes come out as they are.
+QString volumeRoot(const QString& outputFolder, const QString& fileSystem) {
+    if (fileSystem != QLatin1String("HFS") && fileSystem != QLatin1String("APFS"))
+        return outputFolder;
+    const QFileInfoList entries =
+        QDir(outputFolder)
+            .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    if (entries.size() == 1 && entries.front().isDir() && !entries.front().isSymLink())
+        return entries.front().filePath();
+    return outputFolder;
+}
+
+int unpack(const QString& imagePath, ImageKind kind, const QString& record,
+           const QString& mountPoint) {
+    const QString image = record + (kind == ImageKind::Udif ? QStringLiteral("/image.dmg")
+                                                            : QStringLiteral("/image.iso"));
+    const QString output = record + QStringLiteral("/unpack");
+    // A link with a plain name keeps 7-Zip from reading wildcards or switches in the path.
+    if (!QFile::link(QFileInfo(imagePath).absoluteFilePath(), image) ||
+        !QDir().mkdir(output, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        return fail(QStringLiteral("cannot prepare %1").arg(record));
+
+    Platform::Process sevenZip;
+    sevenZip.setLaunchPath(sevenZipPath());
+    sevenZip.setArguments({QStringLiteral("x"), QStringLiteral("-snld20"), QStringLiteral("-y"),
+                           QStringLiteral("-bsp0"), QStringLiteral("-bse1"),
+                           QStringLiteral("-o") + output, image});
+    sevenZip.setStandardOutput(Platform::Process::Stream::Pipe);
+    if (!sevenZip.launch())
+        return fail(sevenZip.errorString());
+    const QByteArray report = sevenZip.readStandardOutputToEnd().value_or(QByteArray());
+    sevenZip.waitUntilExit();
+    say(report);
+    if (sevenZip.terminationStatus() != 0 || reportsTrouble(report))
+        return fail(QStringLiteral("7-Zip could not unpack %1 whole (exit code %2)")
+                        .arg(imagePath)
+                        .arg(sevenZip.terminationStatus()));
+
+    const QStringList types = archiveTypes(report);
+    const QString fileSystem = types.isEmpty() ? QString() : types.back();
+    static const QStringList volumeTypes{QStringLiteral("HFS"), QStringLiteral("APFS"),
+                                         QStringLiteral("Iso"), QStringLiteral("Udf")};
+    if (!volumeTypes.contains(fileSystem))
+        return fail(QStringLiteral("%1 holds no volume that can be read").arg(imagePath));
+
+    const QString root = volumeRoot(output, fileSystem);
+    restoreAbsoluteLinks(root, output);
+    if (::renameat2(AT_FDCWD, QFile::encodeName(root).constData(), AT_FDCWD,
+                    QFile::encodeName(mountPoint).constData(), RENAME_NOREPLACE) != 0)
+        return fail(QStringLiteral("cannot create the mount point %1").arg(mountPoint));
+    QFile identityFile(record + QStringLiteral("/volume"));
+    if (!identityFile.open(QIODevice::WriteOnly) || identityFile.write(identity(mountPoint)) <= 0) {
+        QString ignored;
+        (void)FileManager::shared().removeItemAtPath(mountPoint, &ignored);
+        return fail(QStringLiteral("cannot record the mount point %1").arg(mountPoint));
+    }
+    QString ignored;
+    (void)FileManager::shared().removeItemAtPath(image, &ignored);
+    if (FileManager::shared().itemExistsAtPath(output))
+        (void)FileManager::shared().removeItemAtPath(output, &ignored);
+    say(QFile::encodeName(mountPoint));
+    return 0;
+}
+
+} // namespace
+
+int VolumeMounter::attach(const QString& imagePath, const QString& mountPoint) {
+    drainStandardInput();
+    QString error;
+    if (!isValidMountPoint(mountPoint, &error))
+        return fail(error);
+    if (FileManager::shared().itemExistsAtPath(mountPoint))
+        return fail(QStringLiteral("the mount point %1 exists already").arg(mountPoint));
+    const ImageKind kind = kindOf(imagePath);
+    if (kind == ImageKind::None)
+        return fail(QStringLiteral("%1 is not a disk image that can be read").arg(imagePath));
+    const QString record = recordPath(mountPoint);
+    if (!QDir().mkdir(record, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        return fail(QStringLiteral("cannot create %1").arg(record));
+    const int status = unpack(imagePath, kind, record, mountPoint);
+    if (status != 0)
+        (void)FileManager::shared().removeItemAtPath(record, &error);
+    return status;
+}
+
+int VolumeMounter::detach(const QString& mountPoint) {
+    QString error;
+    if (!isValidMountPoint(mountPoint, &error))
+        return fail(error);
+    const QString record = recordPath(mountPoint);
+    QFile identityFile(record + QStringLiteral("/volume"));
+    const QByteArray recorded =
+        identityFile.open(QIODevice::ReadOnly) ? identityFile.readAll() : QByteArray();
+    if (recorded.isEmpty() || recorded != identity(mountPoint))
+        return fail(QStringLiteral("%1 is not a volume attached by this tool").arg(mountPoint));
+    if (!FileManager::shared().removeItemAtPath(mountPoint, &error))
+        return fail(error);
+    if (!FileManager::shared().removeItemAtPath(record, &error))
+        return fail(error);
+    say(QByteArray("\"") + QFile::encodeName(mountPoint) + "\" ejected.");
+    return 0;
+}
