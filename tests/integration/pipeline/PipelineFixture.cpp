@@ -68,7 +68,13 @@ void PipelineTest::writeInstallerSettings(const QVariantMap& extra) {
     };
     for (auto it = extra.cbegin(); it != extra.cend(); ++it)
         settings.insert(it.key(), it.value());
+    // The built bundle's layouts, images, translations and tools, with settings of the test.
     const QString installer = root + "/Installer.app";
+    if (!QFileInfo::exists(installer)) {
+        QProcess cp;
+        cp.start("/bin/cp", {"-a", TQ_BUNDLE_DIR, installer});
+        EXPECT_TRUE(cp.waitForFinished() && cp.exitCode() == 0) << "cannot copy the installer";
+    }
     BundleBuilder::writeInfo(installer, settings);
     Platform::Bundle::setMainBundlePath(installer);
 }
