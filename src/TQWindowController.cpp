@@ -15,6 +15,7 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTimer>
+#include <array>
 #include <chrono>
 #include <cmath>
 
@@ -47,6 +48,42 @@ Link firstOccurrence(const QString& line, const QString& word, const QUrl& url) 
     if (word.isEmpty())
         return {};
     return {line.indexOf(word), word.size(), url};
+}
+
+// The links in the order they occur in the line; one that overlaps the other stays plain.
+std::array<Link, 2> orderedLinks(Link first, Link second) {
+    if (second.start >= 0 && second.start < first.start)
+        std::swap(first, second);
+    if (first.start >= 0 && second.start >= 0 && second.start < first.start + first.length)
+        second.start = -1;
+    return {first, second};
+}
+
+// The licence line: centred, in its font and colour, with the links over their words.
+void writeLicenceLine(QTextDocument* document, const QString& line,
+                      const std::array<Link, 2>& links) {
+    document->clear();
+    QTextCursor cursor(document);
+    QTextBlockFormat paragraph;
+    paragraph.setAlignment(Qt::AlignHCenter);
+    cursor.setBlockFormat(paragraph);
+    QTextCharFormat text;
+    text.setFontFamilies(licenceFontFamilies);
+    text.setFontPointSize(14);
+    text.setForeground(colorWithRGB(0x222222));
+    qsizetype position = 0;
+    for (const Link& link : links) {
+        if (link.start < 0)
+            continue;
+        cursor.insertText(line.mid(position, link.start - position), text);
+        QTextCharFormat anchor = text;
+        anchor.setAnchor(true);
+        anchor.setAnchorHref(link.url.toString());
+        anchor.setFontUnderline(true);
+        cursor.insertText(line.mid(link.start, link.length), anchor);
+        position = link.start + link.length;
+    }
+    cursor.insertText(line.mid(position), text);
 }
 
 QString installButtonStyle() {
@@ -102,39 +139,10 @@ void TQWindowController::awakeFromNib() {
     const QString eula = localized(QStringLiteral("EULA"));
     const QString line = formatted(
         localized(QStringLiteral("By installing, you agree to the %@ and %@")), {privacy, eula});
-    Link first = firstOccurrence(line, privacy, privacyPolicyURL());
-    Link second = firstOccurrence(line, eula, licenseURL());
-    if (second.start >= 0 && second.start < first.start)
-        std::swap(first, second);
-    // Links must not overlap: the later one stays plain.
-    if (first.start >= 0 && second.start >= 0 && second.start < first.start + first.length)
-        second.start = -1;
-
-    if (_messageTextView) {
-        QTextDocument* document = _messageTextView->document();
-        document->clear();
-        QTextCursor cursor(document);
-        QTextBlockFormat paragraph;
-        paragraph.setAlignment(Qt::AlignHCenter);
-        cursor.setBlockFormat(paragraph);
-        QTextCharFormat text;
-        text.setFontFamilies(licenceFontFamilies);
-        text.setFontPointSize(14);
-        text.setForeground(colorWithRGB(0x222222));
-        qsizetype position = 0;
-        for (const Link& link : {first, second}) {
-            if (link.start < 0)
-                continue;
-            cursor.insertText(line.mid(position, link.start - position), text);
-            QTextCharFormat anchor = text;
-            anchor.setAnchor(true);
-            anchor.setAnchorHref(link.url.toString());
-            anchor.setFontUnderline(true);
-            cursor.insertText(line.mid(link.start, link.length), anchor);
-            position = link.start + link.length;
-        }
-        cursor.insertText(line.mid(position), text);
-    }
+    if (_messageTextView)
+        writeLicenceLine(_messageTextView->document(), line,
+                         orderedLinks(firstOccurrence(line, privacy, privacyPolicyURL()),
+                                      firstOccurrence(line, eula, licenseURL())));
 
     localizeString();
     checkApplicationHasInstalled();

@@ -113,7 +113,7 @@ private:
     QUrl _installDirectoryURL;
     std::atomic<bool> _isInstalling{false};
     // Progress display: written from the main thread and the downloader's thread.
-    std::atomic<double> _lastRecordDate{-1}; // clock seconds of the last shown update; -1: none
+    std::atomic<double> _lastRecordDate{-1}; // clock seconds of the last scheduled update; -1: none
     std::atomic<double> _lastProgressValue{0};
     QDateTime _date;
 

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "Platform/URLResponse.h"
+#include "Platform/URLSessionTask.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -45,7 +45,8 @@ struct URLSessionError {
 // task, in the order below; a missing callback is skipped.
 struct URLSessionDownloadDelegate {
     // Bytes that arrived since the last call, bytes in the file, and the file's whole length
-    // (-1 when the server gave none). Calls are coalesced while the queue is busy.
+    // (-1 when the server gave none). At most every 20 ms and once at the end; fewer while
+    // the queue is busy.
     std::function<void(qint64 bytesWritten, qint64 totalBytesWritten,
                        qint64 totalBytesExpectedToWrite)>
         didWriteData;
@@ -66,21 +67,6 @@ struct URLSessionDownloadOptions {
     QString temporaryDirectory;
     // How long the task waits before it connects.
     std::chrono::milliseconds startDelay{0};
-};
-
-class URLSessionTaskState;
-
-// A running transfer: it can be cancelled and waited for.
-class URLSessionTask {
-public:
-    explicit URLSessionTask(std::shared_ptr<URLSessionTaskState> state);
-    // Breaks the transfer off soon (within about a second); it then completes with an error.
-    void cancel();
-    // Blocks until the transfer ended and its last delegate call was queued.
-    void waitUntilFinished();
-
-private:
-    std::shared_ptr<URLSessionTaskState> m_state;
 };
 
 // Transfers over HTTPS with libcurl: one easy handle per transfer, each on a thread of the

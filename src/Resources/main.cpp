@@ -2,6 +2,7 @@
 #include "Controls/TQMainLayout.h"
 #include "Platform/Bundle.h"
 #include "Platform/Log.h"
+#include "Platform/MainQueue.h"
 #include "Platform/Screen.h"
 
 #include <QApplication>
@@ -18,13 +19,20 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(
         QIcon(Platform::Bundle::main().resourcePath() + QStringLiteral("/images/icon.png")));
 
+    // The main queue's first use comes from here, on the main thread, so its wake-up object
+    // is made on the thread it serves before the downloader's thread posts to it.
+    Platform::mainQueue().addOperation([] {});
+
     QString error;
     const std::unique_ptr<TQMainLayout> layout = TQMainLayout::load(&error);
     if (!layout) {
         Platform::Log::write(error);
         return 1;
     }
-    layout->window()->show();
+    QMainWindow* window = layout->window();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window->move(screen->availableGeometry().center() - window->rect().center());
+    window->show();
     QTimer::singleShot(0, layout->delegate(), &AppDelegate::applicationDidFinishLaunching);
     return QApplication::exec();
 }

@@ -101,8 +101,8 @@ TEST_F(DialogTest, TwoActionsShowTwoButtonsAndThePressedOneEndsTheSheetThenFrees
     // The overlay: black at 25 %, over the whole content, fading in.
     TQSheetOverlay* cover = overlay();
     ASSERT_TRUE(cover);
-    EXPECT_EQ(cover->palette().color(QPalette::Window).rgb() & 0xFFFFFF, 0u);
-    EXPECT_NEAR(cover->palette().color(QPalette::Window).alphaF(), 0.25, 0.01);
+    EXPECT_EQ(TQSheetOverlay::color().rgb() & 0xFFFFFF, 0u);
+    EXPECT_NEAR(TQSheetOverlay::color().alphaF(), 0.25, 0.01);
     EXPECT_EQ(cover->geometry(), window->centralWidget()->rect());
     EXPECT_LT(cover->alphaValue(), 1.0);
     ASSERT_TRUE(waitFor([&] { return cover->alphaValue() == 1.0; }));

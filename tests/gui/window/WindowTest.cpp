@@ -2,6 +2,7 @@
 
 #include "BundleBuilder.h"
 #include "Extensions/URLExtension.h"
+#include "Platform/MainQueue.h"
 #include "TQWindowController.h"
 #include "TestEnvironment.h"
 
@@ -128,6 +129,8 @@ protected:
         ASSERT_TRUE(layout);
         controller = layout->windowController();
         controller->setClock([this] { return now.load(); });
+        // The queue is first used from the main thread, as the application does at start.
+        Platform::mainQueue().addOperation([] {});
         QObject::connect(controller->progressBar(), &QProgressBar::valueChanged,
                          [this] { ++barUpdates; });
     }
