@@ -1,5 +1,6 @@
 #include "BundleBuilder.h"
 #include "PipelineFixture.h"
+#include "Platform/Authorization.h"
 #include "Platform/UserDefaults.h"
 #include "TQWindowController.h"
 
@@ -175,6 +176,36 @@ TEST_F(InstallLaunchTest, ABundleThatCannotBeOpenedFailsTheLaunch) {
     EXPECT_EQ(defaultPath(), "/earlier");
     EXPECT_TRUE(controller.isInstalling()) << "the installation waits for the dialog's answer";
     EXPECT_TRUE(controller.installedApplicationURL().isEmpty());
+}
+
+// The password prompt stands in as a script: "STAND-IN --keep-cwd /bin/cp -a SOURCE DEST".
+TEST_F(InstallLaunchTest, APrivilegedCopyCountsOnlyWhenTheToolSucceeded) {
+    Platform::Authorization& authorization = Platform::Authorization::shared();
+    authorization.setRunsAsRoot(false);
+    const auto standIn = [&](const QByteArray& body) {
+        const QString path = root + "/stand-in-" + QString::number(qHash(body));
+        QFile script(path);
+        EXPECT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nshift\n" + body + "\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        authorization.setElevationProgram(path);
+    };
+    const QString destination = applications + "/Scribora.app";
+
+    standIn("exit 126"); // the prompt was dismissed
+    EXPECT_FALSE(controller.copyWithAuthority(unpacked, destination));
+    EXPECT_FALSE(QFileInfo::exists(destination));
+
+    standIn("mkdir \"$4\"; exit 1"); // the copy stopped part-way
+    EXPECT_FALSE(controller.copyWithAuthority(unpacked, destination));
+    EXPECT_TRUE(QFileInfo(destination).isDir()) << "something was left at the destination";
+
+    QDir(destination).removeRecursively();
+    standIn("exec \"$@\"");
+    EXPECT_TRUE(controller.copyWithAuthority(unpacked, destination));
+    EXPECT_TRUE(QFileInfo(destination + "/Contents/Linux/Scribora").isExecutable());
+    authorization.restoreSystemDefaults();
 }
 
 TEST_F(InstallLaunchTest, TheCloseButtonNeverClosesTheWindow) {
