@@ -46,9 +46,9 @@ bool TQZip::changeFilePermissions(const QUrl& fileURL, qint64 permissions) {
         return false;
     // A relative path starting with "-" would read as an option.
     const QString argument = path.startsWith(QLatin1Char('-')) ? QStringLiteral("./") + path : path;
-    QProcess chmod;
-    chmod.start(chmodTool, {QString::number(static_cast<quint64>(permissions), 8), argument});
-    if (!chmod.waitForFinished(-1))
+    QProcess tool;
+    tool.start(chmodTool, {QString::number(static_cast<quint64>(permissions), 8), argument});
+    if (!tool.waitForFinished(-1))
         return false;
-    return chmod.exitStatus() == QProcess::NormalExit && chmod.exitCode() == 0;
+    return tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
 }

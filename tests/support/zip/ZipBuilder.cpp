@@ -7,14 +7,12 @@
 #include <minizip/zip.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 #include <zlib.h>
 
 namespace {
 
 constexpr uLong unixHost = 3;
 constexpr uLong madeByVersion = 20;
-constexpr uInt zeroChunk = 1u << 20;
 
 zip_fileinfo entryInfo() {
     zip_fileinfo info{};
@@ -39,49 +37,23 @@ QByteArray rawDeflate(const QByteArray& data) {
 
 } // namespace
 
-// The file functions wrap stdio; while `sparse` is set, written bytes (all zeros) become a
-// seek instead, leaving a hole.
 struct ZipBuilder::State {
-    zlib_filefunc64_def functions{};
-    zlib_filefunc64_def stdio{};
-    bool sparse = false;
-    bool zip64 = false;
     zipFile zip = nullptr;
-
-    static uLong ZCALLBACK write(voidpf opaque, voidpf stream, const void* buffer, uLong size) {
-        auto* self = static_cast<State*>(opaque);
-        if (self->sparse)
-            return fseeko(static_cast<FILE*>(stream), off_t(size), SEEK_CUR) == 0 ? size : 0;
-        return self->stdio.zwrite_file(nullptr, stream, buffer, size);
-    }
-    static voidpf ZCALLBACK open(voidpf opaque, const void* name, int mode) {
-        return static_cast<State*>(opaque)->stdio.zopen64_file(nullptr, name, mode);
-    }
-    static uLong ZCALLBACK read(voidpf opaque, voidpf stream, void* buffer, uLong size) {
-        return static_cast<State*>(opaque)->stdio.zread_file(nullptr, stream, buffer, size);
-    }
-    static ZPOS64_T ZCALLBACK tell(voidpf opaque, voidpf stream) {
-        return static_cast<State*>(opaque)->stdio.ztell64_file(nullptr, stream);
-    }
-    static long ZCALLBACK seek(voidpf opaque, voidpf stream, ZPOS64_T offset, int origin) {
-        return static_cast<State*>(opaque)->stdio.zseek64_file(nullptr, stream, offset, origin);
-    }
-    static int ZCALLBACK closeFile(voidpf opaque, voidpf stream) {
-        return static_cast<State*>(opaque)->stdio.zclose_file(nullptr, stream);
-    }
-    static int ZCALLBACK error(voidpf opaque, voidpf stream) {
-        return static_cast<State*>(opaque)->stdio.zerror_file(nullptr, stream);
-    }
+    bool zip64 = false;
 };
 
-ZipBuilder::ZipBuilder(const QString& path, bool zip64) : m_state(std::make_unique<State>()) {
-    State& s = *m_state;
-    s.zip64 = zip64;
-    fill_fopen64_filefunc(&s.stdio);
-    s.functions = {State::open, State::read,      State::write, State::tell,
-                   State::seek, State::closeFile, State::error, &s};
+ZipBuilder::ZipBuilder(const QString& path, bool zip64, uint64_t leadingHole)
+    : m_state(std::make_unique<State>()) {
+    m_state->zip64 = zip64;
     const QByteArray encoded = QFile::encodeName(path);
-    s.zip = zipOpen2_64(encoded.constData(), APPEND_STATUS_CREATE, nullptr, &s.functions);
+    int append = APPEND_STATUS_CREATE;
+    if (leadingHole > 0) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || !file.resize(qint64(leadingHole)))
+            return;
+        append = APPEND_STATUS_CREATEAFTER;
+    }
+    m_state->zip = zipOpen64(encoded.constData(), append);
 }
 
 ZipBuilder::~ZipBuilder() {
@@ -131,31 +103,6 @@ bool ZipBuilder::addDirectory(const QByteArray& name, uint32_t mode) {
 
 bool ZipBuilder::addLink(const QByteArray& name, const QByteArray& target, uint32_t mode) {
     return add({name, target, mode});
-}
-
-bool ZipBuilder::addZeros(const QByteArray& name, uint64_t size) {
-    if (!m_state->zip)
-        return false;
-    zip_fileinfo info = entryInfo();
-    info.external_fa = uLong(fileMode) << 16;
-    uLong crc = 0;
-    std::vector<Bytef> zeros(zeroChunk, 0);
-    const uLong chunkCrc = crc32(0, zeros.data(), zeroChunk);
-    for (uint64_t done = 0; done < size; done += zeroChunk)
-        crc = size - done >= zeroChunk ? crc32_combine(crc, chunkCrc, zeroChunk)
-                                       : crc32(crc, zeros.data(), uInt(size - done));
-    if (zipOpenNewFileInZip4_64(m_state->zip, name.constData(), &info, nullptr, 0, nullptr, 0,
-                                nullptr, 0, 0, 1, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
-                                nullptr, 0, madeByVersion | unixHost << 8, 0, 1) != ZIP_OK)
-        return false;
-    bool ok = true;
-    m_state->sparse = true;
-    for (uint64_t done = 0; ok && done < size; done += zeroChunk) {
-        const unsigned length = unsigned(std::min<uint64_t>(zeroChunk, size - done));
-        ok = zipWriteInFileInZip(m_state->zip, zeros.data(), length) == ZIP_OK;
-    }
-    m_state->sparse = false;
-    return zipCloseFileInZipRaw64(m_state->zip, size, crc) == ZIP_OK && ok;
 }
 
 bool ZipBuilder::addFolder(const QString& folder, const QByteArray& prefix) {

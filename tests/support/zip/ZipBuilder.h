@@ -35,8 +35,10 @@ public:
         std::optional<uint64_t> uncompressedSize;
     };
 
-    // Opens path for writing; zip64 forces ZIP64 records for every entry.
-    explicit ZipBuilder(const QString& path, bool zip64 = false);
+    // Opens path for writing; zip64 forces ZIP64 records for every entry. A leading hole of
+    // that many bytes (sparse, costing no disk) comes before the archive, whose offsets then
+    // count from the start of the file: how archives beyond 4 GiB are made cheaply.
+    explicit ZipBuilder(const QString& path, bool zip64 = false, uint64_t leadingHole = 0);
     ~ZipBuilder();
     ZipBuilder(const ZipBuilder&) = delete;
     ZipBuilder& operator=(const ZipBuilder&) = delete;
@@ -46,9 +48,6 @@ public:
     bool addFile(const QByteArray& name, const QByteArray& data, uint32_t mode = fileMode);
     bool addDirectory(const QByteArray& name, uint32_t mode = directoryMode);
     bool addLink(const QByteArray& name, const QByteArray& target, uint32_t mode = linkMode);
-    // A stored entry of size zero bytes whose data becomes a hole in the archive file, so
-    // archives over 4 GiB cost little disk.
-    bool addZeros(const QByteArray& name, uint64_t size);
     // Adds everything below folder, sorted by name, as entries under prefix (e.g. "Product.app/"),
     // keeping each item's mode; links are stored as links, never followed.
     bool addFolder(const QString& folder, const QByteArray& prefix);

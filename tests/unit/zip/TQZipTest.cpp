@@ -272,6 +272,26 @@ TEST_F(ZipTest, VeryLongNames) {
     EXPECT_TRUE(logged(sizeLine));
 }
 
+TEST_F(ZipTest, AFolderPackedWithModesAndLinksComesBackTheSame) {
+    const QString source = folder + "/source/Product.app/Contents";
+    QDir().mkpath(source + "/Linux");
+    QFile program(source + "/Linux/product");
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+    program.write("#!/bin/sh\n");
+    program.close();
+    ASSERT_EQ(::chmod(QFile::encodeName(program.fileName()).constData(), 0750), 0);
+    ASSERT_EQ(::symlink("Linux/product", QFile::encodeName(source + "/current").constData()), 0);
+    {
+        ZipBuilder builder(archive);
+        ASSERT_TRUE(builder.addFolder(folder + "/source", ""));
+        ASSERT_TRUE(builder.close());
+    }
+    ASSERT_TRUE(unzip());
+    EXPECT_EQ(mode(out("Product.app/Contents/Linux/product")) & 07777, 0750u);
+    EXPECT_EQ(read(out("Product.app/Contents/current")), "#!/bin/sh\n");
+    EXPECT_TRUE(S_ISLNK(mode(out("Product.app/Contents/current"))));
+}
+
 TEST_F(ZipTest, ChangeFilePermissionsSetsTheModeOrFallsBack) {
     const QString path = folder + "/item";
     QFile item(path);
