@@ -9,6 +9,11 @@ build="$2"
 scratch="$(mktemp -d /tmp/tq-xvfb.XXXXXX)"
 trap 'rm -rf "$scratch"' EXIT
 work="$scratch/demo"
+# libxkbcommon-x11 strndup()s X replies that carry no terminating NUL; the bounded read is
+# sound, but strict string checks read on to a NUL and report it.
+if [ -n "${ASAN_OPTIONS:-}" ]; then
+    export ASAN_OPTIONS="${ASAN_OPTIONS//strict_string_checks=1/strict_string_checks=0}"
+fi
 
 fail() {
     echo "FAIL: $*" >&2

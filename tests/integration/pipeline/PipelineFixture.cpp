@@ -2,6 +2,7 @@
 
 #include "BundleBuilder.h"
 #include "Platform/Bundle.h"
+#include "Platform/FileManager.h"
 #include "Platform/UserDefaults.h"
 #include "TestEnvironment.h"
 
@@ -11,7 +12,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -70,10 +70,11 @@ void PipelineTest::writeInstallerSettings(const QVariantMap& extra) {
         settings.insert(it.key(), it.value());
     // The built bundle's layouts, images, translations and tools, with settings of the test.
     const QString installer = root + "/Installer.app";
+    QString error;
     if (!QFileInfo::exists(installer)) {
-        QProcess cp;
-        cp.start("/bin/cp", {"-a", TQ_BUNDLE_DIR, installer});
-        EXPECT_TRUE(cp.waitForFinished() && cp.exitCode() == 0) << "cannot copy the installer";
+        EXPECT_TRUE(
+            Platform::FileManager::shared().copyItemAtPath(TQ_BUNDLE_DIR, installer, &error))
+            << error.toStdString();
     }
     BundleBuilder::writeInfo(installer, settings);
     Platform::Bundle::setMainBundlePath(installer);
@@ -82,9 +83,9 @@ void PipelineTest::writeInstallerSettings(const QVariantMap& extra) {
 QString PipelineTest::copyOfScribora(const QString& folder) const {
     QDir().mkpath(folder);
     const QString copy = folder + "/Scribora.app";
-    QProcess cp;
-    cp.start("/bin/cp", {"-a", TQ_SCRIBORA_APP, copy});
-    EXPECT_TRUE(cp.waitForFinished() && cp.exitCode() == 0) << "cannot copy the sample product";
+    QString error;
+    EXPECT_TRUE(Platform::FileManager::shared().copyItemAtPath(TQ_SCRIBORA_APP, copy, &error))
+        << error.toStdString();
     return copy;
 }
 
