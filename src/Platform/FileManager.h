@@ -30,8 +30,18 @@ public:
     // destination written so far is removed again.
     [[nodiscard]] virtual bool copyItemAtPath(const QString& source, const QString& destination,
                                               QString* error) const;
+    // As copyItemAtPath, but files become hard links to the source's files where the file
+    // system allows (a copy where it does not). Only for a source nobody changes and that is
+    // removed afterwards, such as an unpacked disk-image volume: its data is then not
+    // written a second time.
+    [[nodiscard]] virtual bool linkItemAtPath(const QString& source, const QString& destination,
+                                              QString* error) const;
     // Removes an item and, for a folder, everything in it. Links are removed, never followed.
     [[nodiscard]] virtual bool removeItemAtPath(const QString& path, QString* error) const;
+
+private:
+    [[nodiscard]] static bool copyOrLink(const QString& source, const QString& destination,
+                                         bool linkFiles, QString* error);
 };
 
 } // namespace Platform

@@ -143,83 +143,97 @@ void keepTimes(int fd, const struct stat& info) {
     ::futimens(fd, times);
 }
 
+// One copy of an item tree: its first failure, and whether files may be hard links.
+struct Copying {
+    Failure failure;
+    bool linkFiles = false;
+};
+
 bool copyAt(int fromParent, const char* fromName, int toParent, const char* toName,
-            const QByteArray& fromPath, const QByteArray& toPath, bool* created, Failure& failure);
+            const QByteArray& fromPath, const QByteArray& toPath, bool* created, Copying& copying);
 
 bool copyFile(int fromParent, const char* fromName, int toParent, const char* toName,
               const struct stat& info, const QByteArray& fromPath, const QByteArray& toPath,
-              bool* created, Failure& failure) {
+              bool* created, Copying& copying) {
+    if (copying.linkFiles) {
+        if (::linkat(fromParent, fromName, toParent, toName, 0) == 0) {
+            *created = true;
+            return true;
+        }
+        if (errno == EEXIST)
+            return copying.failure.set(toPath);
+    }
     const Descriptor from(::openat(fromParent, fromName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!from.valid())
-        return failure.set(fromPath);
+        return copying.failure.set(fromPath);
     const Descriptor to(
         ::openat(toParent, toName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!to.valid())
-        return failure.set(toPath);
+        return copying.failure.set(toPath);
     *created = true;
     if (!copyBytes(from.get(), to.get()))
-        return failure.set(toPath);
+        return copying.failure.set(toPath);
     if (::fchmod(to.get(), info.st_mode & 07777) != 0)
-        return failure.set(toPath);
+        return copying.failure.set(toPath);
     keepTimes(to.get(), info);
     return true;
 }
 
 bool copyFolder(int fromParent, const char* fromName, int toParent, const char* toName,
                 const struct stat& info, const QByteArray& fromPath, const QByteArray& toPath,
-                bool* created, Failure& failure) {
+                bool* created, Copying& copying) {
     const Descriptor from(
         ::openat(fromParent, fromName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!from.valid())
-        return failure.set(fromPath);
+        return copying.failure.set(fromPath);
     const auto names = readNames(from.get());
     if (!names)
-        return failure.set(fromPath);
+        return copying.failure.set(fromPath);
     // Owner-only until filled, so a read-only folder can still receive its entries.
     if (::mkdirat(toParent, toName, S_IRWXU) != 0)
-        return failure.set(toPath);
+        return copying.failure.set(toPath);
     *created = true;
     const Descriptor to(
         ::openat(toParent, toName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!to.valid())
-        return failure.set(toPath);
+        return copying.failure.set(toPath);
     for (const QByteArray& name : *names) {
         bool entryCreated = false;
         if (!copyAt(from.get(), name.constData(), to.get(), name.constData(),
                     join(fromPath, name.constData()), join(toPath, name.constData()), &entryCreated,
-                    failure))
+                    copying))
             return false;
     }
     if (::fchmod(to.get(), info.st_mode & 07777) != 0)
-        return failure.set(toPath);
+        return copying.failure.set(toPath);
     keepTimes(to.get(), info);
     return true;
 }
 
 bool copyAt(int fromParent, const char* fromName, int toParent, const char* toName,
-            const QByteArray& fromPath, const QByteArray& toPath, bool* created, Failure& failure) {
+            const QByteArray& fromPath, const QByteArray& toPath, bool* created, Copying& copying) {
     struct stat info;
     if (::fstatat(fromParent, fromName, &info, AT_SYMLINK_NOFOLLOW) != 0)
-        return failure.set(fromPath);
+        return copying.failure.set(fromPath);
     if (S_ISLNK(info.st_mode)) {
         QByteArray target(info.st_size > 0 ? info.st_size + 1 : PATH_MAX, '\0');
         const ssize_t length = ::readlinkat(fromParent, fromName, target.data(), target.size());
         if (length < 0 || length >= target.size())
-            return failure.set(fromPath);
+            return copying.failure.set(fromPath);
         target.truncate(length);
         if (::symlinkat(target.constData(), toParent, toName) != 0)
-            return failure.set(toPath);
+            return copying.failure.set(toPath);
         *created = true;
         return true;
     }
     if (S_ISREG(info.st_mode))
         return copyFile(fromParent, fromName, toParent, toName, info, fromPath, toPath, created,
-                        failure);
+                        copying);
     if (S_ISDIR(info.st_mode))
         return copyFolder(fromParent, fromName, toParent, toName, info, fromPath, toPath, created,
-                          failure);
+                          copying);
     errno = ENOTSUP;
-    return failure.set(fromPath);
+    return copying.failure.set(fromPath);
 }
 
 // The folder a path lies in, opened, and the path's last component.
@@ -281,14 +295,24 @@ bool FileManager::itemExistsAtPath(const QString& path) const {
 
 bool FileManager::copyItemAtPath(const QString& source, const QString& destination,
                                  QString* error) const {
-    Failure failure;
+    return copyOrLink(source, destination, false, error);
+}
+
+bool FileManager::linkItemAtPath(const QString& source, const QString& destination,
+                                 QString* error) const {
+    return copyOrLink(source, destination, true, error);
+}
+
+bool FileManager::copyOrLink(const QString& source, const QString& destination, bool linkFiles,
+                             QString* error) {
+    Copying copying{Failure(), linkFiles};
     const auto from = locate(source);
     const auto to = from ? locate(destination) : nullptr;
     bool created = false;
     const bool copied = from && to
                             ? copyAt(from->parent.get(), from->name.constData(), to->parent.get(),
-                                     to->name.constData(), from->path, to->path, &created, failure)
-                            : failure.set(QFile::encodeName(from ? destination : source));
+                                     to->name.constData(), from->path, to->path, &created, copying)
+                            : copying.failure.set(QFile::encodeName(from ? destination : source));
     if (copied)
         return true;
     if (created) {
@@ -296,7 +320,8 @@ bool FileManager::copyItemAtPath(const QString& source, const QString& destinati
         removeAt(to->parent.get(), to->name.constData(), to->path, ignored);
     }
     if (error)
-        *error = describe("Cannot copy", source + QStringLiteral(" to ") + destination, failure);
+        *error = describe(linkFiles ? "Cannot link" : "Cannot copy",
+                          source + QStringLiteral(" to ") + destination, copying.failure);
     return false;
 }
 

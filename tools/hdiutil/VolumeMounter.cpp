@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -105,7 +106,7 @@ QStringList archiveTypes(const QByteArray& output) {
 // 7-Zip reports a damaged chunk or item as a warning and still exits 0.
 bool reportsTrouble(const QByteArray& output) {
     for (const QByteArray& line : output.split('\n'))
-        if (line.startsWith("WARNINGS:") || line.startsWith("ERRORS:") ||
+        if (line.startsWith("WARNING") || line.startsWith("ERRORS:") ||
             line.startsWith("Warnings:") || line.startsWith("Errors:") ||
             line.startsWith("Archives with Warnings:") || line.startsWith("Sub items Errors:") ||
             line.startsWith("ERROR:"))
@@ -113,10 +114,23 @@ bool reportsTrouble(const QByteArray& output) {
     return false;
 }
 
-// 7-Zip points an absolute link into its output folder; on a mounted volume it points where
-// it was made to point.
+// 7-Zip points an absolute link into its output folder (as named, or with links in its path
+// resolved); on a mounted volume it points where it was made to point.
+QByteArray originalTarget(const QByteArray& target, const QList<QByteArray>& prefixes) {
+    for (const QByteArray& prefix : prefixes) {
+        if (target == prefix)
+            return QByteArray("/");
+        if (target.startsWith(prefix + '/'))
+            return target.mid(prefix.size());
+    }
+    return QByteArray();
+}
+
 void restoreAbsoluteLinks(const QString& root, const QString& outputFolder) {
-    const QByteArray prefix = QFile::encodeName(outputFolder);
+    QList<QByteArray> prefixes{QFile::encodeName(outputFolder)};
+    const QString canonical = QFileInfo(outputFolder).canonicalFilePath();
+    if (!canonical.isEmpty() && canonical != outputFolder)
+        prefixes.append(QFile::encodeName(canonical));
     QDirIterator entries(root,
                          QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                          QDirIterator::Subdirectories);
@@ -128,19 +142,19 @@ void restoreAbsoluteLinks(const QString& root, const QString& outputFolder) {
         QByteArray target(info.st_size + 1, '\0');
         const ssize_t length = ::readlink(path.constData(), target.data(), size_t(target.size()));
         target.truncate(length < 0 ? 0 : length);
-        if (target != prefix && !target.startsWith(prefix + '/'))
+        const QByteArray original = originalTarget(target, prefixes);
+        if (original.isEmpty())
             continue;
-        const QByteArray original = target == prefix ? QByteArray("/") : target.mid(prefix.size());
         ::unlink(path.constData());
         if (::symlink(original.constData(), path.constData()) != 0)
             say("hdiutil: cannot restore the link " + path);
     }
 }
 
-// The folder of 7-Zip's output that is the volume's root: HFS+ and APFS volumes come out
-// inside one folder named after the volume; ISO volumes come out as they are.
+// The folder of 7-Zip's output that is the volume's root: an HFS+ volume comes out inside one
+// folder named after the volume; ISO, UDF and (single) APFS volumes come out as they are.
 QString volumeRoot(const QString& outputFolder, const QString& fileSystem) {
-    if (fileSystem != QLatin1String("HFS") && fileSystem != QLatin1String("APFS"))
+    if (fileSystem != QLatin1String("HFS"))
         return outputFolder;
     const QFileInfoList entries =
         QDir(outputFolder)
@@ -148,6 +162,40 @@ QString volumeRoot(const QString& outputFolder, const QString& fileSystem) {
     if (entries.size() == 1 && entries.front().isDir() && !entries.front().isSymLink())
         return entries.front().filePath();
     return outputFolder;
+}
+
+// Runs 7-Zip on the image into output; the file system of the volume it found, or nothing
+// when it did not unpack one whole.
+std::optional<QString> extract(const QString& image, const QString& output,
+                               const QString& imagePath) {
+    Platform::Process sevenZip;
+    sevenZip.setLaunchPath(sevenZipPath());
+    sevenZip.setArguments({QStringLiteral("x"), QStringLiteral("-snld20"), QStringLiteral("-y"),
+                           QStringLiteral("-bsp0"), QStringLiteral("-bse1"),
+                           QStringLiteral("-o") + output, image});
+    sevenZip.setStandardOutput(Platform::Process::Stream::Pipe);
+    if (!sevenZip.launch()) {
+        fail(sevenZip.errorString());
+        return std::nullopt;
+    }
+    const QByteArray report = sevenZip.readStandardOutputToEnd().value_or(QByteArray());
+    sevenZip.waitUntilExit();
+    say(report);
+    if (sevenZip.terminationStatus() != 0 || reportsTrouble(report)) {
+        fail(QStringLiteral("7-Zip could not unpack %1 whole (exit code %2)")
+                 .arg(imagePath)
+                 .arg(sevenZip.terminationStatus()));
+        return std::nullopt;
+    }
+    const QStringList types = archiveTypes(report);
+    const QString fileSystem = types.isEmpty() ? QString() : types.back();
+    static const QStringList volumeTypes{QStringLiteral("HFS"), QStringLiteral("APFS"),
+                                         QStringLiteral("Iso"), QStringLiteral("Udf")};
+    if (!volumeTypes.contains(fileSystem)) {
+        fail(QStringLiteral("%1 holds no volume that can be read").arg(imagePath));
+        return std::nullopt;
+    }
+    return fileSystem;
 }
 
 int unpack(const QString& imagePath, ImageKind kind, const QString& record,
@@ -159,42 +207,21 @@ int unpack(const QString& imagePath, ImageKind kind, const QString& record,
     if (!QFile::link(QFileInfo(imagePath).absoluteFilePath(), image) ||
         !QDir().mkdir(output, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
         return fail(QStringLiteral("cannot prepare %1").arg(record));
+    const std::optional<QString> fileSystem = extract(image, output, imagePath);
+    if (!fileSystem)
+        return 1;
 
-    Platform::Process sevenZip;
-    sevenZip.setLaunchPath(sevenZipPath());
-    sevenZip.setArguments({QStringLiteral("x"), QStringLiteral("-snld20"), QStringLiteral("-y"),
-                           QStringLiteral("-bsp0"), QStringLiteral("-bse1"),
-                           QStringLiteral("-o") + output, image});
-    sevenZip.setStandardOutput(Platform::Process::Stream::Pipe);
-    if (!sevenZip.launch())
-        return fail(sevenZip.errorString());
-    const QByteArray report = sevenZip.readStandardOutputToEnd().value_or(QByteArray());
-    sevenZip.waitUntilExit();
-    say(report);
-    if (sevenZip.terminationStatus() != 0 || reportsTrouble(report))
-        return fail(QStringLiteral("7-Zip could not unpack %1 whole (exit code %2)")
-                        .arg(imagePath)
-                        .arg(sevenZip.terminationStatus()));
-
-    const QStringList types = archiveTypes(report);
-    const QString fileSystem = types.isEmpty() ? QString() : types.back();
-    static const QStringList volumeTypes{QStringLiteral("HFS"), QStringLiteral("APFS"),
-                                         QStringLiteral("Iso"), QStringLiteral("Udf")};
-    if (!volumeTypes.contains(fileSystem))
-        return fail(QStringLiteral("%1 holds no volume that can be read").arg(imagePath));
-
-    const QString root = volumeRoot(output, fileSystem);
+    const QString root = volumeRoot(output, *fileSystem);
     restoreAbsoluteLinks(root, output);
     if (::renameat2(AT_FDCWD, QFile::encodeName(root).constData(), AT_FDCWD,
                     QFile::encodeName(mountPoint).constData(), RENAME_NOREPLACE) != 0)
         return fail(QStringLiteral("cannot create the mount point %1").arg(mountPoint));
+    QString ignored;
     QFile identityFile(record + QStringLiteral("/volume"));
     if (!identityFile.open(QIODevice::WriteOnly) || identityFile.write(identity(mountPoint)) <= 0) {
-        QString ignored;
         (void)FileManager::shared().removeItemAtPath(mountPoint, &ignored);
         return fail(QStringLiteral("cannot record the mount point %1").arg(mountPoint));
     }
-    QString ignored;
     (void)FileManager::shared().removeItemAtPath(image, &ignored);
     if (FileManager::shared().itemExistsAtPath(output))
         (void)FileManager::shared().removeItemAtPath(output, &ignored);

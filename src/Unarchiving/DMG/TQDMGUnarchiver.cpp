@@ -21,7 +21,7 @@ void report(const TQDMGUnarchiver::ProgressHandle& progress, double value) {
         progress(value, kScale);
 }
 
-// A fresh name under the Volumes folder; the tool itself creates the folder.
+// A fresh path under the Volumes folder; the attach creates the mount point itself.
 QString newMountPoint() {
     const QString volumes = Platform::DiskImageTool::volumesDirectory();
     QString mountPoint;
@@ -82,7 +82,9 @@ void copyItems(const QString& mountPoint, const QString& destination,
             continue;
         copied += 1;
         report(progress, (copied / total + 0.5) * 100.0);
-        if (!files.copyItemAtPath(source, target, &error)) {
+        // The volume is this user's unpacked folder, removed by the detach: linking its files
+        // gives the same result as copying them without writing the data a second time.
+        if (!files.linkItemAtPath(source, target, &error)) {
             Log::write(QStringLiteral("Can't mount DMG"));
             return;
         }

@@ -130,7 +130,8 @@ TEST_F(DMGUnarchiverTest, TheBundleAndTheLinkAreCopiedAndTheImageDetached) {
     EXPECT_EQ(modeOf(app + "/Contents/Linux/scribora"), 0755u);
     EXPECT_EQ(linkTarget(app + "/Contents/Frameworks/Kit.framework/Kit"), "Versions/Current/Kit");
     EXPECT_EQ(readAll(app + "/Contents/Frameworks/Kit.framework/Kit"), "kit");
-    EXPECT_TRUE(volumesEmptyWithin(10000));
+    EXPECT_TRUE(volumesEmptyWithin(60000));
+    EXPECT_EQ(readAll(app + "/Contents/Info.plist"), "<plist>Scribora</plist>");
     EXPECT_EQ(QDir(outside).entryList(QDir::Files), QStringList({"precious"}));
 
     // The mount point was drawn fresh: 8-4-4-4-12 upper-case hex under the Volumes folder.
@@ -152,7 +153,7 @@ TEST_F(DMGUnarchiverTest, ATakenMountPointIsDrawnAgain) {
     firstThree.removeDuplicates();
     EXPECT_EQ(firstThree.size(), 3);
     EXPECT_EQ(files->listed(), QStringList({probed[2]}));
-    EXPECT_TRUE(volumesEmptyWithin(10000));
+    EXPECT_TRUE(volumesEmptyWithin(60000));
 }
 
 TEST_F(DMGUnarchiverTest, AnEmptyVolumeReportsOnlyTheToolAndTheEnd) {
@@ -160,7 +161,7 @@ TEST_F(DMGUnarchiverTest, AnEmptyVolumeReportsOnlyTheToolAndTheEnd) {
     EXPECT_TRUE(outcome.result);
     EXPECT_EQ(outcome.progress, std::vector<double>({12.5, 50, 100}));
     EXPECT_EQ(destinationItems(), QStringList());
-    EXPECT_TRUE(volumesEmptyWithin(10000));
+    EXPECT_TRUE(volumesEmptyWithin(60000));
 }
 
 TEST_F(DMGUnarchiverTest, ImagesTheToolRefusesAreReportedWithoutADetach) {
@@ -202,7 +203,7 @@ TEST_F(DMGUnarchiverTest, UnreadableItemsArePassedOverAndTheEndIsStillReported) 
     EXPECT_EQ(outcome.progress[4], 100);
     EXPECT_EQ(destinationItems(),
               QStringList({"Applications", QString::fromUtf8("Scribora 书.app")}));
-    EXPECT_TRUE(volumesEmptyWithin(10000));
+    EXPECT_TRUE(volumesEmptyWithin(60000));
 }
 
 TEST_F(DMGUnarchiverTest, AnItemAlreadyInTheDestinationStopsTheCopyButTheImageWasMounted) {
@@ -216,7 +217,7 @@ TEST_F(DMGUnarchiverTest, AnItemAlreadyInTheDestinationStopsTheCopyButTheImageWa
     EXPECT_EQ(outcome.progress, std::vector<double>({12.5, 50, 100}));
     EXPECT_EQ(outcome.log, QStringList({"Can't mount DMG"}));
     EXPECT_EQ(QDir(destination + "/Scribora.app").entryList(QDir::Files), QStringList({"old"}));
-    EXPECT_TRUE(volumesEmptyWithin(10000));
+    EXPECT_TRUE(volumesEmptyWithin(60000));
 }
 
 TEST_F(DMGUnarchiverTest, TenThousandFilesWithBlanksAndNonAsciiNamesAllArrive) {
@@ -239,7 +240,7 @@ TEST_F(DMGUnarchiverTest, TenThousandFilesWithBlanksAndNonAsciiNamesAllArrive) {
     EXPECT_EQ(readAll(resources.filePath(
                   QString::fromUtf8("file 9999 é.txt").normalized(QString::NormalizationForm_D))),
               "9999");
-    EXPECT_TRUE(volumesEmptyWithin(20000));
+    EXPECT_TRUE(volumesEmptyWithin(180000));
 }
 
 TEST_F(DMGUnarchiverTest, AToolThatCannotBeStartedCountsAsAPlatformFailure) {

@@ -87,6 +87,7 @@ TEST_F(DiskImageToolTest, EveryKindOfImageIsAttachedAsItsVolumeAndDetachedWhole)
         EXPECT_EQ(linkTarget(app + "/Contents/Frameworks/Kit.framework/Kit"),
                   "Versions/Current/Kit");
         EXPECT_EQ(readAll(app + "/Contents/Frameworks/Kit.framework/Kit"), "kit");
+        EXPECT_EQ(linkTarget(app + "/Contents/Frameworks/Kit.framework/Programs"), "../../Linux");
 
         const ToolRun detached = detach(mountPoint);
         EXPECT_EQ(detached.status, 0) << detached.output.toStdString();

@@ -32,6 +32,7 @@ QString bundleVolume(const QString& applicationsTarget) {
     writeFile(app + "/Contents/Frameworks/Kit.framework/Versions/A/Kit", "kit", 0755);
     QFile::link("A", app + "/Contents/Frameworks/Kit.framework/Versions/Current");
     QFile::link("Versions/Current/Kit", app + "/Contents/Frameworks/Kit.framework/Kit");
+    QFile::link("../../Linux", app + "/Contents/Frameworks/Kit.framework/Programs");
     QFile::link(applicationsTarget, volume + "/Applications");
     return volume;
 }

@@ -16,7 +16,8 @@ enum class Kind { HfsZlib, HfsRaw, IsoInUdif, PlainIso };
 
 void writeFile(const QString& path, const QByteArray& content, mode_t mode = 0644);
 // A volume folder: "Scribora 书.app" (Info.plist, program 0755, a framework with a relative
-// link through another link) and "Applications" -> an absolute folder outside.
+// link through another link and one with "..") and "Applications" -> an absolute folder
+// outside.
 QString bundleVolume(const QString& applicationsTarget = QStringLiteral("/usr"));
 // Packs a folder; fails the test when packing fails.
 QString pack(const QString& folder, Kind kind, const QString& volumeName = "Scribora");

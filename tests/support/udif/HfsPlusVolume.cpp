@@ -5,6 +5,7 @@
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <sys/stat.h>
 
 namespace {
@@ -232,8 +233,10 @@ std::optional<QByteArray> buildTree(const std::vector<Record>& sorted, quint16 m
     return tree;
 }
 
-bool walk(const QString& folder, Item& parent, std::vector<Item>& items, quint32& nextID,
-          QString* error) {
+// Adds a folder's items depth first; returns how many it holds directly.
+std::optional<quint32> walk(const QString& folder, quint32 parentID, std::vector<Item>& items,
+                            quint32& nextID, QString* error) {
+    quint32 valence = 0;
     const QStringList names = QDir(folder).entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString& name : names) {
@@ -242,10 +245,10 @@ bool walk(const QString& folder, Item& parent, std::vector<Item>& items, quint32
         struct stat info;
         if (::lstat(QFile::encodeName(item.path).constData(), &info) != 0) {
             *error = QStringLiteral("Cannot read %1").arg(item.path);
-            return false;
+            return std::nullopt;
         }
         item.id = nextID++;
-        item.parent = parent.id;
+        item.parent = parentID;
         item.name = name.normalized(QString::NormalizationForm_D);
         item.mode = quint16(info.st_mode);
         item.owner = info.st_uid;
@@ -264,19 +267,19 @@ bool walk(const QString& folder, Item& parent, std::vector<Item>& items, quint32
             item.size = info.st_size;
         } else {
             *error = QStringLiteral("Cannot store %1: not a folder, file or link").arg(item.path);
-            return false;
+            return std::nullopt;
         }
-        ++parent.valence;
+        ++valence;
         items.push_back(item);
         if (item.kind == Kind::Folder) {
             const size_t index = items.size() - 1;
-            Item copy = items.back();
-            if (!walk(item.path, copy, items, nextID, error))
-                return false;
-            items[index].valence = copy.valence;
+            const std::optional<quint32> children = walk(item.path, item.id, items, nextID, error);
+            if (!children)
+                return std::nullopt;
+            items[index].valence = *children;
         }
     }
-    return true;
+    return valence;
 }
 
 QByteArray forkData(quint64 logicalSize, quint32 start, quint32 count) {
@@ -320,8 +323,10 @@ std::unique_ptr<HfsPlusVolume> HfsPlusLayout::build(const QString& folder,
     quint32 nextID = kFirstUserID;
     if (!QFileInfo(folder).isDir())
         return fail(QStringLiteral("%1 is not a folder").arg(folder));
-    if (!walk(folder, root, items, nextID, &failure))
+    const std::optional<quint32> rootValence = walk(folder, root.id, items, nextID, &failure);
+    if (!rootValence)
         return fail(failure);
+    root.valence = *rootValence;
     items.insert(items.begin(), root);
 
     // Record sizes do not depend on the extents, so the catalog's size is known before

@@ -130,6 +130,34 @@ TEST(FileManagerTest, RemovalTakesReadOnlyFoldersAndNeverFollowsLinks) {
     EXPECT_TRUE(error.contains(root));
 }
 
+ino_t inodeOf(const QString& path) {
+    struct stat info {};
+    ::lstat(QFile::encodeName(path).constData(), &info);
+    return info.st_ino;
+}
+
+TEST(FileManagerTest, LinkingSharesFileDataButMakesFoldersAndLinksAnew) {
+    const QString root = TestEnvironment::makeFolder("link-source");
+    const QString target = TestEnvironment::makeFolder("link-target");
+    const QString app = makeVolume(root);
+    FileManager& files = FileManager::shared();
+    QString error;
+    const QString linked = target + "/Linked.app";
+    ASSERT_TRUE(files.linkItemAtPath(app, linked, &error)) << error.toStdString();
+    EXPECT_EQ(inodeOf(linked + "/Contents/Info.plist"), inodeOf(app + "/Contents/Info.plist"));
+    EXPECT_NE(inodeOf(linked + "/Contents"), inodeOf(app + "/Contents"));
+    EXPECT_EQ(modeOf(linked + "/Contents"), 0555u);
+    EXPECT_EQ(modeOf(linked + "/Contents/Linux/scribora"), 0755u);
+    EXPECT_EQ(QFile::symLinkTarget(linked + "/Contents/Frameworks/Current"),
+              linked + "/Contents/Frameworks/A");
+
+    // Removing the source leaves the linked tree whole.
+    ASSERT_TRUE(files.removeItemAtPath(root, &error));
+    EXPECT_EQ(contentOf(linked + "/Contents/Info.plist"), QByteArray(200000, 'p'));
+    EXPECT_FALSE(files.linkItemAtPath(linked, linked, &error));
+    EXPECT_TRUE(error.startsWith("Cannot link")) << error.toStdString();
+}
+
 class SteeredFileManager : public FileManager {
 public:
     bool isReadableFileAtPath(const QString&) const override { return false; }
