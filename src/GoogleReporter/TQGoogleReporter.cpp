@@ -24,6 +24,38 @@ constexpr std::chrono::milliseconds exitBudget{2000};
 // "&", "=" and "+" are left out: in a query they would split or alter the value.
 const QByteArray unencodedPathCharacters = QByteArrayLiteral("!$'()*,:@/");
 
+// Collectors refuse a hit longer than 8 KB, which would lose the event with it. A value is
+// cut to this many encoded bytes (whole characters), so even three overlong texts fit.
+constexpr qsizetype maximumEncodedValueLength = 2048;
+
+qsizetype encodedLength(uint character) {
+    if (character < 0x80) {
+        const char ascii = char(character);
+        const bool unreserved = (ascii >= 'a' && ascii <= 'z') || (ascii >= 'A' && ascii <= 'Z') ||
+                                (ascii >= '0' && ascii <= '9') ||
+                                QByteArrayView("-._~").contains(ascii) ||
+                                unencodedPathCharacters.contains(ascii);
+        return unreserved ? 1 : 3;
+    }
+    const qsizetype utf8Bytes = character < 0x800 ? 2 : character < 0x10000 ? 3 : 4;
+    return 3 * utf8Bytes;
+}
+
+QByteArray encodeValue(const QString& value) {
+    QByteArray encoded = QUrl::toPercentEncoding(value, unencodedPathCharacters);
+    if (encoded.size() <= maximumEncodedValueLength)
+        return encoded;
+    qsizetype length = 0;
+    qsizetype cut = 0;
+    for (const uint character : QStringView(value).toUcs4()) {
+        length += encodedLength(character);
+        if (length > maximumEncodedValueLength)
+            break;
+        cut += character > 0xFFFF ? 2 : 1;
+    }
+    return QUrl::toPercentEncoding(value.left(cut), unencodedPathCharacters);
+}
+
 QUrl readBaseURL() {
     const QString text = Platform::Bundle::main().plainString(QStringLiteral("AnalyticsBaseURL"));
     if (text.isEmpty())
@@ -207,7 +239,7 @@ TQGoogleReporter::commonParameters(const QString& trackerId, const QString& type
 QUrl TQGoogleReporter::generateUrl(const Parameters& parameters) const {
     QString text = QStringLiteral("collect?");
     for (auto pair = parameters.cbegin(); pair != parameters.cend(); ++pair) {
-        const QByteArray encoded = QUrl::toPercentEncoding(pair.value(), unencodedPathCharacters);
+        const QByteArray encoded = encodeValue(pair.value());
         text += pair.key() + QLatin1Char('=') + QString::fromLatin1(encoded) + QLatin1Char('&');
     }
     text.chop(1);

@@ -90,7 +90,6 @@ TEST_F(HitFormatTest, AwkwardTextArrivesUnchanged) {
         "line one\nline two\r\ttabbed",
         QStringLiteral("emoji \U0001F600 and ümlaut"),
         "a;b,c:d@e!f$g'h(i)j*k[l]m{n}o|p\\q^r`s\"t<u>v",
-        QString(8192, QLatin1Char('L')),
     };
     for (const QString& text : texts) {
         const QUrl hit = sendEvent(*reporter, "Install_Fail", text, text);
@@ -103,6 +102,24 @@ TEST_F(HitFormatTest, AwkwardTextArrivesUnchanged) {
     }
     const QString chinese = transport->hits().first().query(QUrl::FullyEncoded);
     EXPECT_TRUE(chinese.contains("ea=%E5%AE%89%E8%A3%85")) << qPrintable(chinese);
+}
+
+TEST_F(HitFormatTest, OverlongTextsAreCutToWholeCharactersSoTheHitStillFits) {
+    auto reporter = makeReporter();
+    const QString label(8192, QLatin1Char('L'));
+    const QString action = QString(300, QLatin1Char('a')) + QString(2000, QChar(0x5B89)) +
+                           QStringLiteral("\U0001F600");
+    const QString emoji = QStringLiteral("\U0001F600").repeated(600);
+    const QUrl hit = sendEvent(*reporter, emoji, action, label);
+
+    const QMap<QString, QString> pairs = hitPairs(hit);
+    EXPECT_EQ(pairs["el"], label.left(2048));
+    EXPECT_EQ(pairs["ea"], action.left(300 + (2048 - 300) / 9));
+    EXPECT_EQ(pairs["ec"], emoji.left(2 * (2048 / 12)));
+    EXPECT_LE(hit.toString(QUrl::FullyEncoded).size(), 8192);
+
+    const QUrl exact = sendEvent(*reporter, "Fits", QString(2048, QLatin1Char('x')), QString());
+    EXPECT_EQ(hitPairs(exact)["ea"].size(), 2048);
 }
 
 TEST_F(HitFormatTest, ACallersParametersReplaceTheReportersOwn) {
