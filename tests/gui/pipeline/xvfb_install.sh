@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The installer as a person uses it: the built "Scribora Installer.app" against a devserver
 # on a virtual display, a click on Install, and then Scribora's window. Checks the installed
-# bundle, its start and the link service's log.
+# bundle, its start, the link service's log and the collector's hits in order.
 #   xvfb_install.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source_dir="$1"
@@ -35,4 +35,8 @@ grep -q "program=/opt/Scribora.app/Contents/Linux/Scribora" \
 
 grep -q "^link  pid=1234 m=c1 -> https://127.0.0.1:[0-9]*/packages/Scribora.zip" \
     "$work/devserver.log" || fail "the package link was not followed"
-echo "PASS: installed into /opt and launched with a click"
+categories="$(grep -o '"ec":"[^"]*"' "$work/devserver/hits.jsonl" | cut -d'"' -f4 | tr '\n' ' ')"
+expected="Download_Number Download_Success Download_TimeInterval Unarchive_TimeInterval"
+expected="$expected Install_Success Install_TimeInterval Launch_Success "
+[ "$categories" = "$expected" ] || fail "the collector received: $categories"
+echo "PASS: installed into /opt, launched with a click, reported: $categories"

@@ -53,6 +53,13 @@ protected:
         server.serveFile("/packages/" + name, packagesFolder + "/" + name);
     }
 
+    // The event categories the collector received, in the order they arrived.
+    QStringList categories() const {
+        QStringList received;
+        for (const HttpsTestServer::Request& request : server.requests("/collect"))
+            received << QUrlQuery(request.query).queryItemValue("ec", QUrl::FullyDecoded);
+        return received;
+    }
     bool waitForIdle() {
         return waitFor([this] { return !controller().isInstalling(); });
     }
@@ -98,11 +105,19 @@ TEST_F(FlowTest, AnInstallationDownloadsUnpacksInstallsAndLaunches) {
     EXPECT_TRUE(controller().installButton()->isVisible());
     EXPECT_FALSE(controller().progressBox()->isVisible());
 
-    // "Launch" starts the installed copy again without installing.
+    const QStringList sequence = {"Download_Number",       "Download_Success",
+                                  "Download_TimeInterval", "Unarchive_TimeInterval",
+                                  "Install_Success",       "Install_TimeInterval",
+                                  "Launch_Success"};
+    ASSERT_TRUE(waitFor([&] { return categories().size() >= sequence.size(); }));
+    EXPECT_EQ(categories(), sequence);
+
+    // "Launch" starts the installed copy again without installing or reporting.
     controller().clickInstallButton();
     EXPECT_FALSE(controller().isInstalling());
     ASSERT_TRUE(waitFor([] { return scriboraStarts().size() == 2; }));
     EXPECT_EQ(server.requests("/packages/Scribora.zip").size(), 1u);
+    EXPECT_EQ(categories(), sequence);
     EXPECT_TRUE(server.problems().isEmpty()) << server.problems().join("\n").toStdString();
 }
 
@@ -143,6 +158,12 @@ TEST_F(FlowTest, DirectDownloadOpensTheDiskImageLinkAndQuitReturnsToInstall) {
     ASSERT_TRUE(waitFor([this] { return log.contains("安装失败：不支持的程序压缩包格式"); }));
     ASSERT_TRUE(answer("Direct Download"));
     ASSERT_TRUE(waitForIdle());
+    ASSERT_TRUE(waitFor([&] { return categories().size() >= 5; }));
+    EXPECT_EQ(categories(), QStringList({"Download_Number", "Download_Success",
+                                         "Download_TimeInterval", "Install_Fail", "Error"}));
+    const QUrlQuery failure(server.requests("/collect").at(3).query);
+    EXPECT_EQ(failure.queryItemValue("ea", QUrl::FullyDecoded), "安装失败：不支持的程序压缩包格式");
+    EXPECT_EQ(failure.queryItemValue("el", QUrl::FullyDecoded), "pkg");
     ASSERT_EQ(workspace->openedWebAddresses().size(), 1);
     EXPECT_EQ(QUrlQuery(workspace->openedWebAddresses().first()).queryItemValue("m"), "c2");
     EXPECT_EQ(controller().installButtonTitle(), "Install");
