@@ -9,6 +9,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include <QLabel>
 #include <QMainWindow>
@@ -142,4 +143,28 @@ private:
     // Blocks queued for the main thread hold this weakly: a block outliving the controller
     // does nothing.
     std::shared_ptr<int> _lifetime = std::make_shared<int>(0);
+
+private:
+    // Pipeline
+    // The installation directory and the stage timer are shared by the main thread and the
+    // downloader's queue; they are reached only through these accessors, under the mutex.
+    [[nodiscard]] QUrl installDirectoryURL() const;
+    void setInstallDirectoryURL(const QUrl& url);
+    void markStageStart();
+    // Seconds since the stage began, as "%.2f".
+    [[nodiscard]] QString stageDuration() const;
+    // _applicationURL is written on the main thread only; this hops there from any thread.
+    void setApplicationURL(const QUrl& url);
+    void setStageLabel(const QString& text);
+    void launchInstalledApplication();
+    // An analytics event of the pipeline; a null text is left out of the hit.
+    static void sendEvent(const QString& category, const QString& action = QString(),
+                          const QString& label = QString());
+    // The end of a stage that failed: the failure event, the log line and the error dialog.
+    void failStage(const QString& category, const QString& message, const QString& label);
+    void unarchiveZip(const QUrl& packageURL, const QUrl& unpackURL);
+    void unarchiveDiskImage(const QUrl& packageURL, const QUrl& unpackURL);
+    void selectDirectoryAfterFailedCopy(const QUrl& bundleURL, const QString& destination);
+
+    mutable std::mutex _pipelineMutex;
 };

@@ -16,10 +16,12 @@ public:
     // nullptr restores the desktop's workspace. Only during test set-up.
     static void setShared(std::shared_ptr<Workspace> workspace);
 
-    // A web address goes to the user's browser; a file URL naming an application bundle
-    // starts that bundle's program. True when the system accepted it.
+    // A web address goes to the user's browser; a file URL must name an application bundle,
+    // whose program is started. True when the browser accepted the address or the program
+    // was started; false for a bundle without a program for this system.
     virtual bool openURL(const QUrl& url);
-    // Starts the application bundle's program; on failure *error (when given) says why.
+    // Starts the bundle's program (Contents/Linux/<CFBundleExecutable>) detached, in a session
+    // of its own, without a shell; on failure *error (when given) says why.
     virtual bool launchApplication(const QUrl& applicationURL, QString* error);
 };
 

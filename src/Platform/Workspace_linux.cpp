@@ -15,10 +15,18 @@ std::shared_ptr<Workspace>& current() {
     return instance;
 }
 
-bool isApplicationBundle(const QUrl& url) {
-    return url.isLocalFile() &&
-           url.toLocalFile().endsWith(QStringLiteral(".app"), Qt::CaseInsensitive) &&
-           QFileInfo(url.toLocalFile()).isDir();
+// Contents/Linux/<CFBundleExecutable> of a bundle folder; null when the settings name no
+// program or a name that would lead out of that folder.
+QString programOf(const QUrl& applicationURL) {
+    const QString path = applicationURL.isLocalFile() ? applicationURL.toLocalFile() : QString();
+    if (path.isEmpty() || !QFileInfo(path).isDir())
+        return QString();
+    const Bundle bundle(path);
+    const QString name = bundle.plainString(QStringLiteral("CFBundleExecutable"));
+    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QStringLiteral("..") ||
+        name == QStringLiteral("."))
+        return QString();
+    return bundle.executablePath();
 }
 
 } // namespace
@@ -34,13 +42,15 @@ void Workspace::setShared(std::shared_ptr<Workspace> workspace) {
 bool Workspace::openURL(const QUrl& url) {
     if (url.isEmpty())
         return false;
-    if (isApplicationBundle(url))
+    // A local item counts as opened only when it is a bundle whose program was started:
+    // the installer opens nothing else from disk.
+    if (url.isLocalFile())
         return launchApplication(url, nullptr);
     return QDesktopServices::openUrl(url);
 }
 
 bool Workspace::launchApplication(const QUrl& applicationURL, QString* error) {
-    const QString program = Bundle(applicationURL.toLocalFile()).executablePath();
+    const QString program = programOf(applicationURL);
     const QFileInfo info(program);
     if (program.isEmpty() || !info.isFile() || !info.isExecutable()) {
         if (error)
@@ -48,7 +58,8 @@ bool Workspace::launchApplication(const QUrl& applicationURL, QString* error) {
                          .arg(applicationURL.toLocalFile());
         return false;
     }
-    // Detached: the program runs in its own session and outlives the installer.
+    // Detached without a shell: the program runs in a session of its own and outlives the
+    // installer. False when the program could not be executed.
     if (!QProcess::startDetached(program, {}, info.absolutePath())) {
         if (error)
             *error = QStringLiteral("The program %1 could not be started").arg(program);

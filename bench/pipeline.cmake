@@ -1,0 +1,6 @@
+# cmake --build build --target bench_pipeline: the click-to-launch benchmark (prints figures).
+add_custom_target(bench_pipeline
+    COMMAND ${CMAKE_CURRENT_LIST_DIR}/pipeline/bench_install.sh ${CMAKE_SOURCE_DIR}
+            ${CMAKE_BINARY_DIR}
+    DEPENDS installer devserver scribora_packages scribora_pack_zip
+    USES_TERMINAL)

@@ -1,0 +1,6 @@
+# The installer under Xvfb, clicked with xdotool, against the devserver.
+add_test(NAME PipelineXvfb.InstallsAndLaunchesScriboraWithAClick
+         COMMAND ${CMAKE_CURRENT_LIST_DIR}/pipeline/xvfb_install.sh ${CMAKE_SOURCE_DIR}
+                 ${CMAKE_BINARY_DIR})
+set_tests_properties(PipelineXvfb.InstallsAndLaunchesScriboraWithAClick PROPERTIES
+                     LABELS gui TIMEOUT 180 RESOURCE_LOCK xvfb)

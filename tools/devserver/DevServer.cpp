@@ -1,0 +1,270 @@
+#include "DevServer.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QUrlQuery>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <httplib.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// Owns one open file descriptor for a transfer that may outlive the handler call.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(const QString& path)
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    [[nodiscard]] int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// A single "bytes=a-b", "bytes=a-" or "bytes=-n" range within size; nothing when the
+// header is absent; {-1, -1} when it cannot be satisfied.
+std::optional<std::pair<qint64, qint64>> requestedRange(const std::string& header, qint64 size) {
+    if (header.empty())
+        return std::nullopt;
+    const QString text = QString::fromStdString(header).trimmed();
+    const std::pair<qint64, qint64> unsatisfiable{-1, -1};
+    if (!text.startsWith(QStringLiteral("bytes=")) || text.contains(QLatin1Char(',')))
+        return unsatisfiable;
+    const QStringList bounds = text.mid(6).split(QLatin1Char('-'));
+    if (bounds.size() != 2)
+        return unsatisfiable;
+    bool firstOk = false;
+    bool lastOk = false;
+    qint64 first = bounds.at(0).toLongLong(&firstOk);
+    qint64 last = bounds.at(1).isEmpty() ? size - 1 : bounds.at(1).toLongLong(&lastOk);
+    if (bounds.at(0).isEmpty()) {
+        if (!lastOk || last <= 0)
+            return unsatisfiable;
+        first = std::max<qint64>(0, size - last);
+        last = size - 1;
+    } else if (!firstOk || (!bounds.at(1).isEmpty() && !lastOk)) {
+        return unsatisfiable;
+    }
+    last = std::min(last, size - 1);
+    if (first < 0 || first >= size || last < first)
+        return unsatisfiable;
+    return std::make_pair(first, last);
+}
+
+QString decoded(const std::string& text) {
+    return QUrl::fromPercentEncoding(QByteArray::fromStdString(text).replace('+', ' '));
+}
+
+const char* pageBody(const QString& code) {
+    if (code == QStringLiteral("c3"))
+        return "<html><body><h1>Privacy Policy</h1><p>Scribora keeps what you write on your "
+               "machine.</p></body></html>";
+    return "<html><body><h1>End User Licence Agreement</h1><p>Use Scribora as you "
+           "like.</p></body></html>";
+}
+
+} // namespace
+
+DevServer::DevServer(Options options) : m_options(std::move(options)) {
+    m_faultsLeft = m_options.fault == Fault::None ? 0 : m_options.faultTimes;
+}
+
+DevServer::~DevServer() = default;
+
+QString DevServer::certificatePath() const {
+    return m_options.stateFolder + QStringLiteral("/cert.pem");
+}
+
+QString DevServer::hitsPath() const {
+    return m_options.stateFolder + QStringLiteral("/hits.jsonl");
+}
+
+bool DevServer::makeCertificate() const {
+    const QString key = m_options.stateFolder + QStringLiteral("/key.pem");
+    if (QFileInfo::exists(certificatePath()) && QFileInfo::exists(key))
+        return true;
+    QProcess openssl;
+    openssl.setProcessChannelMode(QProcess::MergedChannels);
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "30", "-subj",
+                   "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost",
+                   "-keyout", key, "-out", certificatePath()});
+    if (!openssl.waitForFinished(60000) || openssl.exitCode() != 0) {
+        std::fprintf(stderr, "devserver: cannot make a certificate: %s\n",
+                     openssl.readAll().constData());
+        return false;
+    }
+    return true;
+}
+
+bool DevServer::start() {
+    if (!QDir().mkpath(m_options.stateFolder) || !makeCertificate())
+        return false;
+    const QByteArray certificate = QFile::encodeName(certificatePath());
+    const QByteArray key = QFile::encodeName(m_options.stateFolder + QStringLiteral("/key.pem"));
+    m_server = std::make_unique<httplib::SSLServer>(certificate.constData(), key.constData());
+    if (!m_server->is_valid()) {
+        std::fprintf(stderr, "devserver: the certificate or key is unusable\n");
+        return false;
+    }
+    m_server->Get("/go.php", [this](const httplib::Request& request, httplib::Response& response) {
+        redirect(request, response);
+    });
+    m_server->Get(R"(/packages/([^/]+))",
+                  [this](const httplib::Request& request, httplib::Response& response) {
+                      servePackage(request, response);
+                  });
+    m_server->Get(R"(/pages/(c[34])\.html)",
+                  [](const httplib::Request& request, httplib::Response& response) {
+                      response.set_content(pageBody(QString::fromStdString(request.matches[1])),
+                                           "text/html; charset=utf-8");
+                  });
+    const auto collector = [this](const httplib::Request& request, httplib::Response& response) {
+        collect(request, response);
+    };
+    m_server->Get("/collect", collector);
+    m_server->Post("/collect", collector);
+    if (m_options.port == 0)
+        m_port = m_server->bind_to_any_port("127.0.0.1");
+    else
+        m_port = m_server->bind_to_port("127.0.0.1", m_options.port) ? m_options.port : -1;
+    if (m_port <= 0) {
+        std::fprintf(stderr, "devserver: cannot listen on 127.0.0.1:%d\n", m_options.port);
+        return false;
+    }
+    return true;
+}
+
+void DevServer::run() {
+    m_server->listen_after_bind();
+}
+
+void DevServer::stop() {
+    if (m_server)
+        m_server->stop();
+}
+
+void DevServer::redirect(const httplib::Request& request, httplib::Response& response) const {
+    const QString code = QString::fromStdString(request.get_param_value("m"));
+    const QString base = QStringLiteral("https://127.0.0.1:%1").arg(m_port);
+    QString target;
+    if (code == QStringLiteral("c1"))
+        target = base + QStringLiteral("/packages/") + m_options.package;
+    else if (code == QStringLiteral("c2"))
+        target = base + QStringLiteral("/packages/") + m_options.diskImage;
+    else if (code == QStringLiteral("c3") || code == QStringLiteral("c4"))
+        target = base + QStringLiteral("/pages/") + code + QStringLiteral(".html");
+    if (target.isEmpty()) {
+        response.status = 404;
+        response.set_content("unknown link code\n", "text/plain");
+        return;
+    }
+    std::printf("link  pid=%s m=%s -> %s\n", request.get_param_value("pid").c_str(),
+                qPrintable(code), qPrintable(target));
+    std::fflush(stdout);
+    response.set_redirect(target.toStdString(), 302);
+}
+
+bool DevServer::takeFault() {
+    int left = m_faultsLeft.load();
+    while (left > 0 && !m_faultsLeft.compare_exchange_weak(left, left - 1)) {
+    }
+    return left > 0;
+}
+
+void DevServer::servePackage(const httplib::Request& request, httplib::Response& response) {
+    const QString name = QString::fromStdString(request.matches[1]);
+    const QString path = m_options.packageFolder + QLatin1Char('/') + name;
+    const bool faulty = takeFault();
+    std::printf("package %s%s%s\n", qPrintable(name),
+                request.has_header("Range") ? (" " + request.get_header_value("Range")).c_str()
+                                            : "",
+                faulty ? " (fault)" : "");
+    std::fflush(stdout);
+    // Only plain names of the package folder; nothing above it.
+    const bool plainName = !name.contains(QLatin1Char('/')) && !name.startsWith(QLatin1Char('.'));
+    auto file = std::make_shared<FileDescriptor>(plainName ? path : QString());
+    if ((faulty && m_options.fault == Fault::NotFound) || file->get() < 0 ||
+        !QFileInfo(path).isFile()) {
+        response.status = 404;
+        response.set_content("<html><body>Not Found</body></html>", "text/html");
+        return;
+    }
+    const qint64 size = QFileInfo(path).size();
+    const auto range = requestedRange(request.get_header_value("Range"), size);
+    if (range && range->first < 0) {
+        response.status = 416;
+        response.set_header("Content-Range", QStringLiteral("bytes */%1").arg(size).toStdString());
+        return;
+    }
+    // A satisfiable range is cut out by httplib itself from the whole file's provider.
+    response.set_header("Accept-Ranges", "bytes");
+    response.set_header("Last-Modified", "Sun, 06 Dec 2026 00:00:00 GMT");
+    const Fault fault = faulty ? m_options.fault : Fault::None;
+    auto budget = std::make_shared<qint64>(fault == Fault::DropAfter ? m_options.dropAfter : -1);
+    response.set_content_provider(
+        size_t(size), "application/octet-stream",
+        [file, fault, budget](size_t offset, size_t length, httplib::DataSink& sink) {
+            if (fault == Fault::Stall) {
+                for (int i = 0; i < 1200 && sink.is_writable(); ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                return false;
+            }
+            char buffer[64 * 1024];
+            size_t chunk = std::min(sizeof buffer, length);
+            if (*budget >= 0) {
+                if (*budget == 0)
+                    return false;
+                chunk = std::min(chunk, size_t(*budget));
+            }
+            const ssize_t read = ::pread(file->get(), buffer, chunk, off_t(offset));
+            if (read <= 0 || !sink.write(buffer, size_t(read)))
+                return false;
+            if (*budget >= 0)
+                *budget -= read;
+            return true;
+        });
+}
+
+void DevServer::collect(const httplib::Request& request, httplib::Response& response) {
+    QJsonObject hit;
+    QStringList readable;
+    const auto add = [&](const QString& key, const QString& value) {
+        hit.insert(key, value);
+        if (key == QStringLiteral("t") || key.startsWith(QStringLiteral("e")) ||
+            key.startsWith(QStringLiteral("cd")) || key == QStringLiteral("an"))
+            readable << key + QLatin1Char('=') + value;
+    };
+    for (const auto& [key, value] : request.params)
+        add(decoded(key), decoded(value));
+    for (const QString& pair : QString::fromStdString(request.body).split(QLatin1Char('&'))) {
+        const qsizetype equals = pair.indexOf(QLatin1Char('='));
+        if (equals > 0)
+            add(decoded(pair.left(equals).toStdString()),
+                decoded(pair.mid(equals + 1).toStdString()));
+    }
+    hit.insert(QStringLiteral("_received"),
+               QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
+    {
+        std::lock_guard lock(m_hitsMutex);
+        QFile file(hitsPath());
+        if (file.open(QIODevice::Append))
+            file.write(QJsonDocument(hit).toJson(QJsonDocument::Compact) + '\n');
+        std::printf("hit   %s\n", qPrintable(readable.join(QLatin1Char(' '))));
+        std::fflush(stdout);
+    }
+    response.status = 200;
+    response.set_content("", "image/gif");
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+namespace httplib {
+class SSLServer;
+struct Request;
+struct Response;
+} // namespace httplib
+
+// One HTTPS server on 127.0.0.1 playing the three outside services of the installer:
+//   /go.php?pid=..&m=c1..c4   the link service: redirects to the package, the disk image and
+//                             two small pages
+//   /packages/<name>          the package server (files of the package folder, with ranges)
+//   /collect, /batch          the analytics collector: one readable line per hit on standard
+//                             output, and one JSON object per line in hits.jsonl
+class DevServer {
+public:
+    // What goes wrong with a package transfer, for rehearsing failures.
+    enum class Fault { None, DropAfter, NotFound, Stall };
+
+    struct Options {
+        QString packageFolder;
+        QString stateFolder; // certificate, key and hits.jsonl
+        QString package = QStringLiteral("Scribora.zip");
+        QString diskImage = QStringLiteral("Scribora.dmg");
+        int port = 8443;
+        Fault fault = Fault::None;
+        qint64 dropAfter = 0;
+        // How many package transfers suffer the fault; later ones succeed.
+        int faultTimes = 1;
+    };
+
+    explicit DevServer(Options options);
+    ~DevServer();
+
+    // Makes the certificate when needed and binds; false with a line on standard error.
+    [[nodiscard]] bool start();
+    // Serves until stop() is called from another thread or a signal handler's thread.
+    void run();
+    void stop();
+
+    [[nodiscard]] QString certificatePath() const;
+    [[nodiscard]] QString hitsPath() const;
+    [[nodiscard]] int port() const { return m_port; }
+
+private:
+    [[nodiscard]] bool makeCertificate() const;
+    void redirect(const httplib::Request& request, httplib::Response& response) const;
+    void servePackage(const httplib::Request& request, httplib::Response& response);
+    void collect(const httplib::Request& request, httplib::Response& response);
+    [[nodiscard]] bool takeFault();
+
+    Options m_options;
+    std::unique_ptr<httplib::SSLServer> m_server;
+    int m_port = 0;
+    std::mutex m_hitsMutex;
+    std::atomic<int> m_faultsLeft{0};
+};
