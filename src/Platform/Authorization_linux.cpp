@@ -1,5 +1,7 @@
 #include "Platform/Authorization.h"
 
+#include "Platform/FileDescriptor.h"
+
 #include <QFile>
 #include <QStandardPaths>
 #include <csignal>
@@ -14,24 +16,6 @@ namespace Platform {
 struct AuthorizationOpaqueRef {};
 
 namespace {
-
-// A descriptor with one owner.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    [[nodiscard]] int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
 
 // pkexec asks for a password, so it is taken from the system's own folders only, never from
 // a folder the user's PATH adds.
@@ -88,8 +72,8 @@ int32_t spawn(const QByteArrayList& commandLine, const QByteArray& directory,
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0)
         return errAuthorizationToolExecuteFailure;
-    Descriptor readEnd(ends[0]);
-    Descriptor writeEnd(ends[1]);
+    FileDescriptor readEnd(ends[0]);
+    FileDescriptor writeEnd(ends[1]);
 
     const SpawnSettings settings(writeEnd.get(), directory);
     if (!settings.valid())

@@ -1,5 +1,7 @@
 #include "Platform/FileManager.h"
 
+#include "Platform/FileDescriptor.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
@@ -20,23 +22,6 @@ std::shared_ptr<FileManager>& current() {
     static std::shared_ptr<FileManager> instance = std::make_shared<FileManager>();
     return instance;
 }
-
-// A descriptor with one owner.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    [[nodiscard]] int get() const { return m_fd; }
-    [[nodiscard]] bool valid() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
 
 // A failure as errno plus the path it happened on; the first one wins.
 struct Failure {
@@ -93,7 +78,7 @@ bool removeAt(int parentFd, const char* name, const QByteArray& path, Failure& f
     // A read-only folder must become writable before its entries can go.
     if ((info.st_mode & S_IRWXU) != S_IRWXU)
         ::fchmodat(parentFd, name, (info.st_mode & 07777) | S_IRWXU, 0);
-    const Descriptor folder(
+    const FileDescriptor folder(
         ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folder.valid())
         return failure.set(path);
@@ -163,10 +148,10 @@ bool copyFile(int fromParent, const char* fromName, int toParent, const char* to
         if (errno == EEXIST)
             return copying.failure.set(toPath);
     }
-    const Descriptor from(::openat(fromParent, fromName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const FileDescriptor from(::openat(fromParent, fromName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!from.valid())
         return copying.failure.set(fromPath);
-    const Descriptor to(
+    const FileDescriptor to(
         ::openat(toParent, toName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!to.valid())
         return copying.failure.set(toPath);
@@ -182,7 +167,7 @@ bool copyFile(int fromParent, const char* fromName, int toParent, const char* to
 bool copyFolder(int fromParent, const char* fromName, int toParent, const char* toName,
                 const struct stat& info, const QByteArray& fromPath, const QByteArray& toPath,
                 bool* created, Copying& copying) {
-    const Descriptor from(
+    const FileDescriptor from(
         ::openat(fromParent, fromName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!from.valid())
         return copying.failure.set(fromPath);
@@ -193,7 +178,7 @@ bool copyFolder(int fromParent, const char* fromName, int toParent, const char* 
     if (::mkdirat(toParent, toName, S_IRWXU) != 0)
         return copying.failure.set(toPath);
     *created = true;
-    const Descriptor to(
+    const FileDescriptor to(
         ::openat(toParent, toName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!to.valid())
         return copying.failure.set(toPath);
@@ -238,7 +223,7 @@ bool copyAt(int fromParent, const char* fromName, int toParent, const char* toNa
 
 // The folder a path lies in, opened, and the path's last component.
 struct Location {
-    Descriptor parent;
+    FileDescriptor parent;
     QByteArray name;
     QByteArray path;
 };
@@ -246,8 +231,8 @@ struct Location {
 std::unique_ptr<Location> locate(const QString& path) {
     const QFileInfo info(path);
     auto location = std::unique_ptr<Location>(
-        new Location{Descriptor(::open(QFile::encodeName(info.absolutePath()).constData(),
-                                       O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
+        new Location{FileDescriptor(::open(QFile::encodeName(info.absolutePath()).constData(),
+                                           O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
                      QFile::encodeName(info.fileName()), QFile::encodeName(path)});
     if (location->name.isEmpty() || location->name == "." || location->name == "..") {
         errno = EINVAL;
@@ -268,7 +253,7 @@ void FileManager::setShared(std::shared_ptr<FileManager> fileManager) {
 
 std::optional<QStringList> FileManager::contentsOfDirectoryAtPath(const QString& path,
                                                                   QString* error) const {
-    const Descriptor folder(
+    const FileDescriptor folder(
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     const auto names = folder.valid() ? readNames(folder.get()) : std::nullopt;
     if (!names) {

@@ -1,6 +1,7 @@
 #include "Platform/URLSessionDownloadTask_linux.h"
 
 #include "Platform/Curl_linux.h"
+#include "Platform/FileDescriptor.h"
 #include "Platform/OperationQueue.h"
 #include "Platform/SearchPaths.h"
 
@@ -14,23 +15,6 @@
 namespace Platform {
 
 namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
-    ~FileDescriptor() { reset(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    [[nodiscard]] int get() const { return m_fd; }
-    void reset(int fd = -1) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-
-private:
-    int m_fd;
-};
 
 // Fewer, larger writes: a package is hundreds of megabytes.
 constexpr long kReceiveBufferSize = 512 * 1024;
