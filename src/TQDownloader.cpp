@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <condition_variable>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +14,16 @@
 namespace {
 
 constexpr qint64 kMostContinuations = 5;
+
+// Sleeps for `pause` unless a stop is requested first; false when it was.
+bool pauseUnlessStopped(std::chrono::milliseconds pause, const std::stop_token& stop) {
+    if (pause.count() <= 0)
+        return !stop.stop_requested();
+    std::mutex mutex;
+    std::condition_variable_any wakeUp;
+    std::unique_lock lock(mutex);
+    return !wakeUp.wait_for(lock, stop, pause, [] { return false; });
+}
 
 QString defaultDownloadFolder() {
     // Touched first so the shared session outlives the shared downloader.
@@ -71,36 +82,39 @@ TQDownloader& TQDownloader::shared() {
 
 TQDownloader::TQDownloader() : TQDownloader(defaultDownloadFolder()) {}
 
-TQDownloader::TQDownloader(const QString& downloadFolder)
-    : m_cacheURL(QUrl::fromLocalFile(privateFolder(downloadFolder))) {}
+TQDownloader::TQDownloader(const QString& downloadFolder,
+                           std::shared_ptr<Platform::URLSession> session)
+    : m_cacheURL(QUrl::fromLocalFile(privateFolder(downloadFolder))), m_partialFolder([this] {
+          Platform::ScratchFolder::removeAbandoned(m_cacheURL.toLocalFile());
+          return Platform::ScratchFolder::create(m_cacheURL.toLocalFile());
+      }()),
+      m_session(session ? std::move(session) : Platform::URLSession::sharedPointer()) {}
 
 TQDownloader::~TQDownloader() {
-    std::shared_ptr<Platform::URLSessionTask> task;
-    {
-        std::lock_guard lock(m_taskMutex);
-        m_stopping = true;
-        task = m_task;
-    }
-    if (task) {
-        task->cancel();
-        task->waitUntilFinished();
-    }
+    cancel();
+    m_operationQueue.waitUntilAllOperationsAreFinished();
 }
 
 void TQDownloader::download(const QUrl& url, ProgressHandle progressHandle,
                             CompletionHandler completionHandler) {
+    std::unique_lock lock(m_stopMutex);
+    const quint64 generation = m_cancelGeneration;
+    lock.unlock();
     m_operationQueue.addOperation([this, url, progressHandle = std::move(progressHandle),
-                                   completionHandler = std::move(completionHandler)]() mutable {
-        start(url, std::move(progressHandle), std::move(completionHandler));
+                                   completionHandler = std::move(completionHandler),
+                                   generation]() mutable {
+        start(url, std::move(progressHandle), std::move(completionHandler), generation);
     });
 }
 
 void TQDownloader::resume() {
-    m_operationQueue.addOperation([this] {
-        if (m_running || !m_resumeData)
+    std::unique_lock lock(m_stopMutex);
+    const quint64 generation = m_cancelGeneration;
+    lock.unlock();
+    m_operationQueue.addOperation([this, generation] {
+        if (!m_resumeData)
             return;
-        m_running = true;
-        continueTransfer(std::chrono::milliseconds(0));
+        start(m_url, m_progressHandle, m_completionHandler, generation);
     });
 }
 
@@ -108,66 +122,90 @@ QUrl TQDownloader::cacheURL() const {
     return m_cacheURL;
 }
 
+void TQDownloader::cancel() {
+    std::lock_guard lock(m_stopMutex);
+    ++m_cancelGeneration;
+    m_stop.request_stop();
+}
+
+void TQDownloader::addOperation(std::function<void()> block) {
+    m_operationQueue.addOperation(std::move(block));
+}
+
+bool TQDownloader::waitUntilIdle(std::chrono::milliseconds timeout) {
+    return m_operationQueue.waitUntilAllOperationsAreFinished(timeout);
+}
+
 void TQDownloader::setRetryPause(std::chrono::milliseconds pause) {
     m_retryPause = pause.count();
 }
 
-void TQDownloader::setURLSession(std::shared_ptr<Platform::URLSession> session) {
-    std::lock_guard lock(m_taskMutex);
-    m_session = std::move(session);
-}
-
 void TQDownloader::start(const QUrl& url, ProgressHandle progressHandle,
-                         CompletionHandler completionHandler) {
-    if (m_running) {
-        Platform::Log::write(
-            QStringLiteral("A download is already running; %1 is refused").arg(url.toString()));
-        if (completionHandler)
-            completionHandler(QUrl());
-        return;
-    }
+                         CompletionHandler completionHandler, quint64 generation) {
     m_progressHandle = std::move(progressHandle);
     m_completionHandler = std::move(completionHandler);
     m_errorTryCount = 0;
+    m_highWaterMark = m_resumeData ? m_resumeData->length : 0;
     m_url = url;
-    m_running = true;
-    continueTransfer(std::chrono::milliseconds(0));
-}
-
-// From the kept resume data when there is some, else from the address.
-void TQDownloader::continueTransfer(std::chrono::milliseconds pause) {
-    m_receivedBytes = false;
-    m_lastProgress = 0;
-    startTask(pause);
-}
-
-void TQDownloader::startTask(std::chrono::milliseconds pause) {
-    const Platform::URLSessionDownloadOptions options{m_cacheURL.toLocalFile(), pause};
-    Platform::URLSessionDownloadDelegate delegate{
-        [this](qint64, qint64 total, qint64 expected) { didWriteData(total, expected); },
-        [this](const Platform::URLResponse& response, const QString& location) {
-            didFinishDownloading(response, location);
-        },
-        [this](const std::optional<Platform::URLSessionError>& error,
-               const std::optional<Platform::URLSessionResumeData>& resumeData) {
-            didComplete(error, resumeData);
-        }};
-    std::lock_guard lock(m_taskMutex);
-    if (m_stopping) {
-        m_running = false;
+    if (beginTransfer(generation).stop_requested()) {
+        discardResumeData();
+        finish(QUrl());
         return;
     }
-    const std::shared_ptr<Platform::URLSession> session =
-        m_session ? m_session : Platform::URLSession::sharedPointer();
-    m_task = m_resumeData
-                 ? session->downloadTaskWithResumeData(*m_resumeData, options, std::move(delegate),
-                                                       m_operationQueue)
-                 : session->downloadTask(m_url, options, std::move(delegate), m_operationQueue);
+    run(std::chrono::milliseconds(0));
+}
+
+std::stop_token TQDownloader::beginTransfer(quint64 generation) {
+    std::lock_guard lock(m_stopMutex);
+    m_stop = std::stop_source();
+    if (generation != m_cancelGeneration)
+        m_stop.request_stop();
+    return m_stop.get_token();
+}
+
+// From the kept resume data when there is some, else from the address; each failure worth
+// another try continues after its pause.
+void TQDownloader::run(std::chrono::milliseconds pause) {
+    std::unique_lock lock(m_stopMutex);
+    const std::stop_token stop = m_stop.get_token();
+    lock.unlock();
+    for (;;) {
+        m_madeProgress = false;
+        m_lastProgress = 0;
+        Platform::URLSessionDownloadOptions options;
+        options.temporaryDirectory =
+            m_partialFolder ? m_partialFolder->path() : m_cacheURL.toLocalFile();
+        options.didWriteData = [this](qint64 total, qint64 expected) {
+            didWriteData(total, expected);
+        };
+        const Platform::URLSessionDownloadResult result =
+            pauseUnlessStopped(pause, stop)
+                ? m_session->download(m_resumeData ? m_resumeData->url : m_url, m_resumeData,
+                                      options, stop)
+                : Platform::URLSessionDownloadResult{
+                      Platform::URLSessionError{Platform::URLSessionError::Kind::Cancelled,
+                                                QStringLiteral("cancelled"), 0, m_url},
+                      {},
+                      {},
+                      m_resumeData};
+        if (!result.error) {
+            m_resumeData.reset();
+            didFinishDownloading(result);
+            return;
+        }
+        const std::optional<std::chrono::milliseconds> next = didFail(result);
+        if (!next)
+            return;
+        pause = *next;
+    }
 }
 
 void TQDownloader::didWriteData(qint64 totalBytesWritten, qint64 totalBytesExpectedToWrite) {
-    m_errorTryCount = 0;
-    m_receivedBytes = true;
+    if (totalBytesWritten > m_highWaterMark) {
+        m_highWaterMark = totalBytesWritten;
+        m_errorTryCount = 0;
+        m_madeProgress = true;
+    }
     // Without a length there is no honest percentage until the end.
     const double value = totalBytesExpectedToWrite > 0
                              ? double(totalBytesWritten) / double(totalBytesExpectedToWrite) * 100.0
@@ -177,17 +215,17 @@ void TQDownloader::didWriteData(qint64 totalBytesWritten, qint64 totalBytesExpec
         m_progressHandle(m_lastProgress, 100.0);
 }
 
-void TQDownloader::didFinishDownloading(const Platform::URLResponse& response,
-                                        const QString& location) {
-    const QString destination =
-        m_cacheURL.toLocalFile() + QLatin1Char('/') + safeFileName(response.suggestedFilename);
+void TQDownloader::didFinishDownloading(const Platform::URLSessionDownloadResult& result) {
+    const QString destination = m_cacheURL.toLocalFile() + QLatin1Char('/') +
+                                safeFileName(result.response.suggestedFilename);
     const std::filesystem::path target(QFile::encodeName(destination).toStdString());
     std::error_code error;
     std::filesystem::remove_all(target, error);
-    std::filesystem::rename(QFile::encodeName(location).toStdString(), target, error);
+    std::filesystem::rename(QFile::encodeName(result.location).toStdString(), target, error);
     if (error) {
         Platform::Log::write(QStringLiteral("Cannot save the download as %1: %2")
                                  .arg(destination, QString::fromStdString(error.message())));
+        QFile::remove(result.location);
         finish(QUrl());
         return;
     }
@@ -196,41 +234,39 @@ void TQDownloader::didFinishDownloading(const Platform::URLResponse& response,
     finish(QUrl::fromLocalFile(destination));
 }
 
-void TQDownloader::didComplete(const std::optional<Platform::URLSessionError>& error,
-                               const std::optional<Platform::URLSessionResumeData>& resumeData) {
-    if (!error) {
-        m_resumeData.reset();
-        if (m_running)
-            finish(QUrl());
-        return;
+std::optional<std::chrono::milliseconds>
+TQDownloader::didFail(const Platform::URLSessionDownloadResult& result) {
+    using Kind = Platform::URLSessionError::Kind;
+    const Platform::URLSessionError& error = *result.error;
+    m_resumeData = result.resumeData;
+    if (error.kind == Kind::Cancelled) {
+        discardResumeData();
+        finish(QUrl());
+        return std::nullopt;
     }
-    m_resumeData = resumeData;
-    if (error->kind == Platform::URLSessionError::Kind::HTTPStatus)
+    if (error.kind == Kind::HTTPStatus)
         Platform::Log::write(QStringLiteral("Download failed with HTTP status %1: %2")
-                                 .arg(error->statusCode)
-                                 .arg(error->url.toString()));
+                                 .arg(error.statusCode)
+                                 .arg(error.url.toString()));
     else
         Platform::Log::write(QStringLiteral("Download of %1 failed: %2")
-                                 .arg(error->url.toString(), error->description));
-    if (error->kind != Platform::URLSessionError::Kind::Transfer ||
-        m_errorTryCount > kMostContinuations) {
+                                 .arg(error.url.toString(), error.description));
+    if (error.kind != Kind::Transfer || m_errorTryCount > kMostContinuations) {
         finish(QUrl());
-        return;
+        return std::nullopt;
     }
     ++m_errorTryCount;
-    const auto pause = m_receivedBytes
-                           ? std::chrono::milliseconds(0)
-                           : std::chrono::milliseconds(m_retryPause.load() * m_errorTryCount);
-    continueTransfer(pause);
+    return m_madeProgress ? std::chrono::milliseconds(0)
+                          : std::chrono::milliseconds(m_retryPause.load() * m_errorTryCount);
+}
+
+void TQDownloader::discardResumeData() {
+    if (m_resumeData)
+        QFile::remove(m_resumeData->filePath);
+    m_resumeData.reset();
 }
 
 void TQDownloader::finish(const QUrl& location) {
-    m_running = false;
-    {
-        std::lock_guard lock(m_taskMutex);
-        if (m_stopping)
-            return;
-    }
     if (m_completionHandler)
         m_completionHandler(location);
 }

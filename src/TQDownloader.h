@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/OperationQueue.h"
+#include "Platform/ScratchFolder.h"
 #include "Platform/URLSession.h"
 
 #include <QString>
@@ -11,10 +12,11 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 
 // Fetches the product package into the download folder, with progress and resumed retries.
-// Every callback runs on the downloader's own serial queue, never on the main thread.
-// One transfer at a time: each call of download() gets exactly one completion.
+// Each transfer runs synchronously on the downloader's own serial queue, and every callback
+// runs there, never on the main thread. Each call of download() gets exactly one completion.
 class TQDownloader {
 public:
     // Percentage done (0 to 100) and the total it is measured against (always 100.0).
@@ -26,17 +28,19 @@ public:
 
     // The download folder is the installer's bundle identifier in the temporary directory.
     TQDownloader();
-    // A downloader that saves into the given folder. The folder is used only when it is a
-    // directory of this user that nobody else may write to (created with mode 0700 when
-    // missing); otherwise a fresh private folder beside it is used.
-    explicit TQDownloader(const QString& downloadFolder);
-    // Breaks off a running transfer and waits for it; no callback runs once this began.
+    // A downloader that saves into the given folder, through `session` (null: the shared one).
+    // The folder is used only when it is a directory of this user that nobody else may write
+    // to (created with mode 0700 when missing); otherwise a fresh private folder beside it is
+    // used. Partial files that earlier, killed runs left there are removed.
+    explicit TQDownloader(const QString& downloadFolder,
+                          std::shared_ptr<Platform::URLSession> session = nullptr);
+    // Cancels what runs or waits and returns once the queue is idle.
     ~TQDownloader();
     TQDownloader(const TQDownloader&) = delete;
     TQDownloader& operator=(const TQDownloader&) = delete;
 
     // Continues the transfer kept from an earlier failure, whatever `url` says; otherwise
-    // downloads `url`. Refused (completion with a null URL at once) while a transfer runs.
+    // downloads `url`. Calls run one after another, in order.
     void download(const QUrl& url, ProgressHandle progressHandle,
                   CompletionHandler completionHandler);
     // Continues the kept transfer with the last callbacks; nothing while a transfer runs or
@@ -44,40 +48,52 @@ public:
     void resume();
     [[nodiscard]] QUrl cacheURL() const;
 
-    // The pause before a continuation after failures without received bytes is this times
-    // the number of such failures (0.5 s unless a test sets it).
+    // Ends every transfer started or asked for before this call, within about a second: each
+    // completes with a null URL, and neither a partial file nor a record to continue is kept.
+    // Safe from any thread.
+    void cancel();
+    // Runs a block on the downloader's queue after what was added before. Safe from any thread.
+    void addOperation(std::function<void()> block);
+    // Waits until the queue has run everything added so far; false when `timeout` passed
+    // first. Not from the queue itself.
+    [[nodiscard]] bool waitUntilIdle(std::chrono::milliseconds timeout);
+
+    // The pause before a continuation after failures without progress is this times the
+    // number of such failures (0.5 s unless a test sets it).
     void setRetryPause(std::chrono::milliseconds pause);
-    // Transfers go through this session; nullptr means the shared one.
-    void setURLSession(std::shared_ptr<Platform::URLSession> session);
 
 private:
     // All below run on m_operationQueue.
-    void start(const QUrl& url, ProgressHandle progressHandle, CompletionHandler completionHandler);
-    void continueTransfer(std::chrono::milliseconds pause);
-    void startTask(std::chrono::milliseconds pause);
+    void start(const QUrl& url, ProgressHandle progressHandle, CompletionHandler completionHandler,
+               quint64 generation);
+    void run(std::chrono::milliseconds pause);
+    [[nodiscard]] std::stop_token beginTransfer(quint64 generation);
     void didWriteData(qint64 totalBytesWritten, qint64 totalBytesExpectedToWrite);
-    void didFinishDownloading(const Platform::URLResponse& response, const QString& location);
-    void didComplete(const std::optional<Platform::URLSessionError>& error,
-                     const std::optional<Platform::URLSessionResumeData>& resumeData);
+    void didFinishDownloading(const Platform::URLSessionDownloadResult& result);
+    // False when the transfer is over; otherwise the pause before the next attempt.
+    [[nodiscard]] std::optional<std::chrono::milliseconds>
+    didFail(const Platform::URLSessionDownloadResult& result);
+    void discardResumeData();
     void finish(const QUrl& location);
 
+    const QUrl m_cacheURL;
+    const std::unique_ptr<Platform::ScratchFolder> m_partialFolder;
+    const std::shared_ptr<Platform::URLSession> m_session;
     ProgressHandle m_progressHandle;
     CompletionHandler m_completionHandler;
     std::optional<Platform::URLSessionResumeData> m_resumeData;
-    const QUrl m_cacheURL;
     qint64 m_errorTryCount = 0;
-    QUrl m_url;
-    bool m_running = false;
-    bool m_receivedBytes = false;
+    // The most bytes the file has held in this transfer: only passing it counts as progress,
+    // so a server that breaks off at the same point every time cannot retry forever.
+    qint64 m_highWaterMark = 0;
+    bool m_madeProgress = false;
     double m_lastProgress = 0;
+    QUrl m_url;
     std::atomic<std::chrono::milliseconds::rep> m_retryPause{500};
 
-    std::mutex m_taskMutex; // guards the three below; the destructor reads them
-    bool m_stopping = false;
-    std::shared_ptr<Platform::URLSession> m_session;
-    // The last task started; kept after it ended so the destructor can wait until its
-    // thread let go of the queue.
-    std::shared_ptr<Platform::URLSessionTask> m_task;
+    std::mutex m_stopMutex; // guards the two below; cancel() comes from other threads
+    quint64 m_cancelGeneration = 0;
+    std::stop_source m_stop;
 
     // Last, so it is destroyed first: its remaining blocks still use the fields above.
     Platform::OperationQueue m_operationQueue;

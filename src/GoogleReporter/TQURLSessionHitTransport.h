@@ -3,15 +3,14 @@
 #include "GoogleReporter/TQHitTransport.h"
 
 #include <memory>
-#include <mutex>
+#include <stop_token>
 
 namespace Platform {
 class URLSession;
 }
 
-// Hits over the URL session: each one a data task (a plain GET, reply ignored) that get()
-// waits for. A cancelled get() returns at once and leaves its transfer to the session, which
-// ends it by its own time-outs or when it is destroyed.
+// Hits over the URL session: each one a plain GET on the sender's thread, reply ignored.
+// A cancel ends the running GET within about a second, and every later one at once.
 class TQURLSessionHitTransport : public TQHitTransport {
 public:
     // A null session means the process-wide one at the time of each hit.
@@ -21,10 +20,6 @@ public:
     void cancel() override;
 
 private:
-    struct Transfer;
-
     std::shared_ptr<Platform::URLSession> m_session;
-    std::mutex m_mutex;
-    std::shared_ptr<Transfer> m_current;
-    bool m_cancelled = false;
+    std::stop_source m_stop;
 };

@@ -8,9 +8,11 @@ namespace Platform::Curl {
 namespace {
 
 constexpr long kMaximumRedirects = 20;
+// A server that trickles a few bytes a second would otherwise keep a transfer alive forever.
+constexpr long kLowestSpeed = 1024;
 
-int abortWhenCancelled(void* cancelled, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<std::atomic<bool>*>(cancelled)->load() ? 1 : 0;
+int abortWhenStopped(void* stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<const std::stop_token*>(stop)->stop_requested() ? 1 : 0;
 }
 
 } // namespace
@@ -22,7 +24,7 @@ void initializeOnce() {
 
 // libcurl copies the strings it is given.
 EasyHandle makeHandle(const QUrl& url, const URLSession::Configuration& configuration,
-                      std::atomic<bool>& cancelled, char* errorBuffer) {
+                      const std::stop_token& stop, char* errorBuffer) {
     EasyHandle handle(curl_easy_init());
     if (!handle)
         return handle;
@@ -35,14 +37,14 @@ EasyHandle makeHandle(const QUrl& url, const URLSession::Configuration& configur
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS,
                      static_cast<long>(configuration.connectTimeout.count()));
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, kLowestSpeed);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME,
                      static_cast<long>(configuration.idleTimeout.count()));
     curl_easy_setopt(h, CURLOPT_USERAGENT, "OnlineInstaller/" TQ_INSTALLER_VERSION);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, abortWhenCancelled);
-    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &cancelled);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, abortWhenStopped);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &stop);
     const QByteArray caFile = configuration.caFile.isEmpty()
                                   ? qgetenv("CURL_CA_BUNDLE")
                                   : QFile::encodeName(configuration.caFile);
@@ -58,7 +60,9 @@ QString describe(CURLcode code, const char* errorBuffer) {
     return text;
 }
 
-URLSessionError::Kind kindOf(CURLcode code) {
+URLSessionError::Kind kindOf(CURLcode code, const std::stop_token& stop) {
+    if (code == CURLE_ABORTED_BY_CALLBACK && stop.stop_requested())
+        return URLSessionError::Kind::Cancelled;
     return code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_URL_MALFORMAT ||
                    code == CURLE_TOO_MANY_REDIRECTS
                ? URLSessionError::Kind::BadAddress

@@ -4,9 +4,9 @@
 
 #include <QString>
 #include <QUrl>
-#include <atomic>
 #include <curl/curl.h>
 #include <memory>
+#include <stop_token>
 
 // What every libcurl transfer of the URL session shares.
 namespace Platform::Curl {
@@ -25,12 +25,13 @@ using HeaderList = std::unique_ptr<curl_slist, ListDeleter>;
 void initializeOnce();
 
 // A handle with the settings every transfer shares: HTTPS only (redirects too), redirects
-// followed up to a limit, the configured time-outs and trust, and a cancel flag polled while
-// the transfer runs. errorBuffer (CURL_ERROR_SIZE bytes) must outlive the handle.
+// followed up to a limit, the configured time-outs and trust, and a stop request polled while
+// the transfer runs. `stop` and errorBuffer (CURL_ERROR_SIZE bytes) must outlive the handle.
 [[nodiscard]] EasyHandle makeHandle(const QUrl& url, const URLSession::Configuration& configuration,
-                                    std::atomic<bool>& cancelled, char* errorBuffer);
+                                    const std::stop_token& stop, char* errorBuffer);
 
 [[nodiscard]] QString describe(CURLcode code, const char* errorBuffer);
-[[nodiscard]] URLSessionError::Kind kindOf(CURLcode code);
+// Cancelled when the transfer ended because `stop` was requested.
+[[nodiscard]] URLSessionError::Kind kindOf(CURLcode code, const std::stop_token& stop);
 
 } // namespace Platform::Curl

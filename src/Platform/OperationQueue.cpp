@@ -26,6 +26,11 @@ void OperationQueue::waitUntilAllOperationsAreFinished() {
     m_changed.wait(lock, [this] { return m_blocks.empty() && !m_busy; });
 }
 
+bool OperationQueue::waitUntilAllOperationsAreFinished(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [this] { return m_blocks.empty() && !m_busy; });
+}
+
 bool OperationQueue::isCurrent() const {
     return std::this_thread::get_id() == m_worker.get_id();
 }

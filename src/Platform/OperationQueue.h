@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -20,6 +21,8 @@ public:
     void addOperation(std::function<void()> block);
     // Blocks until every block added before this call has run. Not from the queue itself.
     void waitUntilAllOperationsAreFinished();
+    // The same, giving up after `timeout`; false when blocks were still waiting or running.
+    [[nodiscard]] bool waitUntilAllOperationsAreFinished(std::chrono::milliseconds timeout);
     // True when called from one of this queue's blocks.
     [[nodiscard]] bool isCurrent() const;
 

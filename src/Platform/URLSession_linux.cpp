@@ -24,18 +24,6 @@ URLSession::URLSession(Configuration configuration) : m_configuration(std::move(
     Curl::initializeOnce();
 }
 
-URLSession::~URLSession() {
-    std::vector<Worker> workers;
-    {
-        std::lock_guard lock(m_mutex);
-        workers.swap(m_workers);
-    }
-    for (Worker& worker : workers)
-        worker.state->cancel();
-    for (Worker& worker : workers)
-        worker.thread.join();
-}
-
 URLSession& URLSession::shared() {
     return *current();
 }
@@ -58,76 +46,22 @@ URLSession::Configuration URLSession::configuration() const {
     return m_configuration;
 }
 
-void URLSession::dataTask(const QUrl& url, std::function<void(const QString& error)> completion) {
-    auto state = std::make_shared<URLSessionTaskState>();
-    startThread(state, [configuration = configuration(), url, completion = std::move(completion),
-                        state = state.get()] {
-        char errorBuffer[CURL_ERROR_SIZE] = {};
-        Curl::EasyHandle handle =
-            Curl::makeHandle(url, configuration, state->cancelled, errorBuffer);
-        QString error = QStringLiteral("cannot create a transfer");
-        if (handle) {
-            curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, discardBody);
-            const CURLcode code = curl_easy_perform(handle.get());
-            error = code == CURLE_OK ? QString() : Curl::describe(code, errorBuffer);
-        }
-        handle.reset();
-        if (completion)
-            completion(error);
-    });
+QString URLSession::get(const QUrl& url, std::stop_token stop) {
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    const Curl::EasyHandle handle = Curl::makeHandle(url, configuration(), stop, errorBuffer);
+    if (!handle)
+        return QStringLiteral("cannot create a transfer");
+    curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, discardBody);
+    const CURLcode code = curl_easy_perform(handle.get());
+    return code == CURLE_OK ? QString() : Curl::describe(code, errorBuffer);
 }
 
-std::shared_ptr<URLSessionTask> URLSession::downloadTask(const QUrl& url,
-                                                         const URLSessionDownloadOptions& options,
-                                                         URLSessionDownloadDelegate delegate,
-                                                         OperationQueue& delegateQueue) {
-    auto state = std::make_shared<URLSessionTaskState>();
-    return startThread(state,
-                       [this, configuration = configuration(), url, options,
-                        delegate = std::move(delegate), &delegateQueue, state = state.get()] {
-                           runDownloadTask(configuration, *state, delegate, delegateQueue,
-                                           m_bytesReceived, url, std::nullopt, options);
-                       });
-}
-
-std::shared_ptr<URLSessionTask> URLSession::downloadTaskWithResumeData(
-    const URLSessionResumeData& resumeData, const URLSessionDownloadOptions& options,
-    URLSessionDownloadDelegate delegate, OperationQueue& delegateQueue) {
-    auto state = std::make_shared<URLSessionTaskState>();
-    return startThread(state,
-                       [this, configuration = configuration(), resumeData, options,
-                        delegate = std::move(delegate), &delegateQueue, state = state.get()] {
-                           runDownloadTask(configuration, *state, delegate, delegateQueue,
-                                           m_bytesReceived, resumeData.url, resumeData, options);
-                       });
-}
-
-std::shared_ptr<URLSessionTask> URLSession::startThread(std::shared_ptr<URLSessionTaskState> state,
-                                                        std::function<void()> body) {
-    reapFinishedThreads();
-    std::lock_guard lock(m_mutex);
-    m_workers.push_back(Worker{state, std::thread([state, body = std::move(body)] {
-                                   body();
-                                   state->finish();
-                               })});
-    return std::make_shared<URLSessionTask>(std::move(state));
-}
-
-void URLSession::reapFinishedThreads() {
-    std::vector<Worker> finished;
-    {
-        std::lock_guard lock(m_mutex);
-        for (auto it = m_workers.begin(); it != m_workers.end();) {
-            if (it->state->isFinished()) {
-                finished.push_back(std::move(*it));
-                it = m_workers.erase(it);
-            } else {
-                ++it;
-            }
-        }
-    }
-    for (Worker& worker : finished)
-        worker.thread.join();
+URLSessionDownloadResult URLSession::download(const QUrl& url,
+                                              const std::optional<URLSessionResumeData>& resumeData,
+                                              const URLSessionDownloadOptions& options,
+                                              std::stop_token stop) {
+    URLSessionDownloadTask task(configuration(), options, std::move(stop), m_bytesReceived);
+    return task.run(url, resumeData);
 }
 
 } // namespace Platform

@@ -11,6 +11,5 @@ target_link_libraries(tq_https_server PUBLIC Qt6::Core PkgConfig::HTTPLIB OpenSS
 
 tq_add_test(test_downloader LABEL integration
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/downloader/HttpsTestServerTest.cpp
-            ${CMAKE_CURRENT_LIST_DIR}/downloader/URLSessionTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/downloader/TQDownloaderTest.cpp
     LIBRARIES tq_https_server)

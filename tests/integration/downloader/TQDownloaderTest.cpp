@@ -5,6 +5,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
@@ -48,6 +49,7 @@ protected:
         ASSERT_TRUE(server.isRunning());
         session = std::make_shared<Platform::URLSession>(Platform::URLSession::Configuration{
             std::chrono::milliseconds(5000), std::chrono::seconds(1), server.certificatePath()});
+        otherSession = session;
         folder = TestEnvironment::makeFolder(QStringLiteral("downloads")) +
                  QStringLiteral("/co.quintrel.installer");
         makeDownloader();
@@ -61,8 +63,7 @@ protected:
     }
 
     void makeDownloader() {
-        downloader = std::make_unique<TQDownloader>(folder);
-        downloader->setURLSession(session);
+        downloader = std::make_unique<TQDownloader>(folder, otherSession);
         downloader->setRetryPause(std::chrono::milliseconds(0));
     }
 
@@ -85,8 +86,9 @@ protected:
         return call;
     }
 
-    QUrl result(const std::shared_ptr<Call>& call) {
-        if (call->future.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+    QUrl result(const std::shared_ptr<Call>& call,
+                std::chrono::seconds timeout = std::chrono::seconds(60)) {
+        if (call->future.wait_for(timeout) != std::future_status::ready) {
             ADD_FAILURE() << "no completion";
             return QUrl();
         }
@@ -96,13 +98,23 @@ protected:
 
     QUrl download(const QUrl& url) { return result(start(url)); }
 
+    // What lies in the download folder, partial files included, besides the partial folders.
     QStringList folderEntries() const {
-        return QDir(downloader->cacheURL().toLocalFile())
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        const QDir dir(downloader->cacheURL().toLocalFile());
+        QStringList entries;
+        QDirIterator it(dir.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString entry = dir.relativeFilePath(it.next());
+            if (!(it.fileInfo().isDir() && entry.startsWith(QStringLiteral(".partial-"))))
+                entries << entry;
+        }
+        return entries;
     }
 
     HttpsTestServer server;
     std::shared_ptr<Platform::URLSession> session;
+    std::shared_ptr<Platform::URLSession> otherSession;
     QString folder;
     std::unique_ptr<TQDownloader> downloader;
     std::vector<std::shared_ptr<Call>> calls;
@@ -129,6 +141,10 @@ TEST_F(TQDownloaderTest, ResumesAfterThreeDropsIntoOneIdenticalFile) {
     EXPECT_TRUE(std::is_sorted(call->progress.begin(), call->progress.end()));
     EXPECT_EQ(call->progress.back(), 100.0);
     EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("Product.zip")});
+
+    // Nothing of the finished transfer is continued into the next one.
+    server.serveBytes(QStringLiteral("/files/Other.zip"), QByteArray("other"));
+    EXPECT_EQ(readFile(download(server.url(QStringLiteral("/files/Other.zip")))), "other");
 }
 
 TEST_F(TQDownloaderTest, SevenDropsWithoutBytesGiveOneNilAndTheNextCallContinues) {
@@ -168,15 +184,57 @@ TEST_F(TQDownloaderTest, BytesAfterFailuresStartTheCountAgain) {
 }
 
 TEST_F(TQDownloaderTest, AChangedFileStartsOverFromTheFirstByte) {
-    server.serveBytes(QStringLiteral("/p.zip"), randomBytes(100000));
-    server.closeAfter(QStringLiteral("/p.zip"), 50000);
-    const QByteArray changed = randomBytes(80000);
-    server.replaceContent(QStringLiteral("/p.zip"), changed);
-    server.expect(QStringLiteral("/p.zip"), 2);
+    struct Case {
+        const char* label;
+        HttpsContentOptions changedOptions;
+        int requests;
+    };
+    HttpsContentOptions anyRange;
+    anyRange.ifRange = false;
+    HttpsContentOptions anyRangeWithoutValidator = anyRange;
+    anyRangeWithoutValidator.etag = false;
+    const std::vector<Case> cases = {
+        {"the server sees the old validator and sends the whole new file", {}, 2},
+        {"a range with another validator is not appended", anyRange, 3},
+        {"a range without a validator is not appended", anyRangeWithoutValidator, 3},
+    };
+    for (const Case& c : cases) {
+        const QString path = QStringLiteral("/%1.zip").arg(&c - cases.data());
+        server.serveBytes(path, randomBytes(100000));
+        server.closeAfter(path, 50000);
+        const QByteArray changed = randomBytes(80000 + qsizetype(&c - cases.data()));
+        server.replaceContent(path, changed, c.changedOptions);
+        server.expect(path, c.requests);
 
-    const auto call = start(server.url(QStringLiteral("/p.zip")));
-    EXPECT_EQ(sha256(readFile(result(call))), sha256(changed));
-    EXPECT_EQ(call->progress.back(), 100.0);
+        const auto call = start(server.url(path));
+        EXPECT_EQ(sha256(readFile(result(call))), sha256(changed)) << c.label;
+        EXPECT_EQ(call->progress.back(), 100.0) << c.label;
+    }
+}
+
+TEST_F(TQDownloaderTest, AServerThatBreaksOffAtTheSamePointFailsAfterTheTryLimit) {
+    struct Case {
+        const char* label;
+        bool ranges;
+        std::function<void(const QString& path)> fault;
+        int requests;
+    };
+    const std::vector<Case> cases = {
+        {"range ignored, dropped at the same byte", false,
+         [this](const QString& path) { server.closeAfter(path, 50000, 100); }, 7},
+        {"a length that lies short", true,
+         [this](const QString& path) { server.overstateLength(path, 100, 100); }, 13},
+    };
+    for (const Case& c : cases) {
+        const QString path = QStringLiteral("/%1.zip").arg(&c - cases.data());
+        HttpsContentOptions options;
+        options.ranges = c.ranges;
+        server.serveBytes(path, randomBytes(100000), options);
+        c.fault(path);
+        server.expect(path, c.requests);
+        makeDownloader(); // without the record the row before kept
+        EXPECT_TRUE(download(server.url(path)).isEmpty()) << c.label;
+    }
 }
 
 TEST_F(TQDownloaderTest, SavesUnderTheSuggestedNameKeptInsideTheFolder) {
@@ -245,26 +303,53 @@ TEST_F(TQDownloaderTest, HTTPErrorsAreFailuresWithoutRetryOrFile) {
     EXPECT_EQ(readFile(download(server.url(QStringLiteral("/good.zip")))), "good");
 }
 
-TEST_F(TQDownloaderTest, AStalledTransferFailsAfterTheIdleTimeAndIsContinued) {
-    server.serveBytes(QStringLiteral("/p.zip"), QByteArray("package"));
-    server.stallAfterHeaders(QStringLiteral("/p.zip"));
-    server.expect(QStringLiteral("/p.zip"), 2);
-    EXPECT_EQ(readFile(download(server.url(QStringLiteral("/p.zip")))), "package");
+TEST_F(TQDownloaderTest, AStalledOrTricklingTransferFailsAfterTheIdleTimeAndIsContinued) {
+    const QByteArray content = randomBytes(100000);
+    server.serveBytes(QStringLiteral("/stall.zip"), content);
+    server.stallAfterHeaders(QStringLiteral("/stall.zip"));
+    server.serveBytes(QStringLiteral("/trickle.zip"), content);
+    server.trickle(QStringLiteral("/trickle.zip"));
+    for (const QString& path : {QStringLiteral("/stall.zip"), QStringLiteral("/trickle.zip")}) {
+        server.expect(path, 2);
+        EXPECT_EQ(sha256(readFile(download(server.url(path)))), sha256(content))
+            << path.toStdString();
+    }
 }
 
-TEST_F(TQDownloaderTest, ASecondCallWhileATransferRunsIsRefused) {
-    server.serveBytes(QStringLiteral("/p.zip"), QByteArray("package"));
+TEST_F(TQDownloaderTest, CancelEndsTheTransferAndKeepsNothingToContinue) {
+    const QByteArray content = randomBytes(300000);
+    server.serveBytes(QStringLiteral("/p.zip"), content);
     server.stallAfterHeaders(QStringLiteral("/p.zip"));
     server.expect(QStringLiteral("/p.zip"), 2);
-    server.expect(QStringLiteral("/q.zip"), 0);
+    // Only the cancel can end the stalled transfer before the wait below runs out.
+    session->setConfiguration(
+        {std::chrono::milliseconds(5000), std::chrono::seconds(60), server.certificatePath()});
 
     const auto running = start(server.url(QStringLiteral("/p.zip")));
     ASSERT_TRUE(server.waitForRequests(QStringLiteral("/p.zip"), 1, std::chrono::seconds(10)));
-    const auto refused = start(server.url(QStringLiteral("/q.zip")));
-    EXPECT_TRUE(result(refused).isEmpty());
-    // The running transfer waits out its idle time (1 s) first, so it cannot have ended yet.
-    EXPECT_NE(running->future.wait_for(std::chrono::seconds(0)), std::future_status::ready);
-    EXPECT_EQ(readFile(result(running)), "package");
+    const auto queued = start(server.url(QStringLiteral("/p.zip")));
+    downloader->cancel();
+    EXPECT_TRUE(result(running, std::chrono::seconds(20)).isEmpty());
+    EXPECT_TRUE(result(queued).isEmpty());
+    EXPECT_EQ(folderEntries().filter(QStringLiteral(".zip")), QStringList());
+
+    EXPECT_EQ(sha256(readFile(download(server.url(QStringLiteral("/p.zip"))))), sha256(content));
+    EXPECT_FALSE(server.requests(QStringLiteral("/p.zip")).back().headers.contains("range"));
+}
+
+TEST_F(TQDownloaderTest, PartialFilesOfKilledRunsAreRemovedWhenADownloaderStarts) {
+    downloader.reset();
+    const auto live = Platform::ScratchFolder::create(folder);
+    ASSERT_TRUE(live);
+    const QString abandoned = folder + QStringLiteral("/.partial-killed");
+    ASSERT_TRUE(QDir().mkpath(abandoned));
+    QFile part(abandoned + QStringLiteral("/download-x.part"));
+    ASSERT_TRUE(part.open(QIODevice::WriteOnly));
+    part.close();
+
+    makeDownloader();
+    EXPECT_FALSE(QFileInfo::exists(abandoned));
+    EXPECT_TRUE(QFileInfo::exists(live->path()));
 }
 
 TEST_F(TQDownloaderTest, UnreachableAndUntrustedServersFailAfterTheLimit) {
@@ -275,7 +360,8 @@ TEST_F(TQDownloaderTest, UnreachableAndUntrustedServersFailAfterTheLimit) {
         7);
 
     log.clear();
-    downloader->setURLSession(std::make_shared<Platform::URLSession>());
+    otherSession = std::make_shared<Platform::URLSession>();
+    makeDownloader();
     server.serveBytes(QStringLiteral("/p.zip"), QByteArray("package"));
     server.expect(QStringLiteral("/p.zip"), 0);
     EXPECT_TRUE(download(server.url(QStringLiteral("/p.zip"))).isEmpty());

@@ -16,6 +16,8 @@
 namespace {
 
 constexpr qint64 kPieceSize = 64 * 1024;
+constexpr qint64 kTricklePiece = 100;
+constexpr std::chrono::milliseconds kTrickleInterval{200};
 constexpr std::chrono::seconds kLongestStall{30};
 
 QByteArray httpDate(const QDateTime& time) {
@@ -207,19 +209,28 @@ void HttpsTestServer::addRoute(const QString& path, Route route) {
 }
 
 void HttpsTestServer::closeAfter(const QString& path, qint64 bodyBytes, int requests) {
-    addFaults(path, Fault{Fault::Kind::CloseAfter, bodyBytes, {}}, requests);
+    addFaults(path, Fault{Fault::Kind::CloseAfter, bodyBytes, {}, {}}, requests);
 }
 
 void HttpsTestServer::stallAfterHeaders(const QString& path, int requests) {
-    addFaults(path, Fault{Fault::Kind::Stall, 0, {}}, requests);
+    addFaults(path, Fault{Fault::Kind::Stall, 0, {}, {}}, requests);
 }
 
 void HttpsTestServer::sendExtraBytes(const QString& path, qint64 extraBytes, int requests) {
-    addFaults(path, Fault{Fault::Kind::ExtraBytes, extraBytes, {}}, requests);
+    addFaults(path, Fault{Fault::Kind::ExtraBytes, extraBytes, {}, {}}, requests);
 }
 
-void HttpsTestServer::replaceContent(const QString& path, const QByteArray& content) {
-    addFaults(path, Fault{Fault::Kind::Replace, 0, content}, 1);
+void HttpsTestServer::overstateLength(const QString& path, qint64 missingBytes, int requests) {
+    addFaults(path, Fault{Fault::Kind::Overstate, missingBytes, {}, {}}, requests);
+}
+
+void HttpsTestServer::trickle(const QString& path, int requests) {
+    addFaults(path, Fault{Fault::Kind::Trickle, 0, {}, {}}, requests);
+}
+
+void HttpsTestServer::replaceContent(const QString& path, const QByteArray& content,
+                                     std::optional<ContentOptions> options) {
+    addFaults(path, Fault{Fault::Kind::Replace, 0, content, std::move(options)}, 1);
 }
 
 void HttpsTestServer::addFaults(const QString& path, Fault fault, int requests) {
@@ -314,6 +325,8 @@ void HttpsTestServer::dispatch(const httplib::Request& raw, httplib::Response& r
                 replaced->bytes = fault->content;
                 replaced->filePath.clear();
                 replaced->size = fault->content.size();
+                if (fault->options)
+                    replaced->options = *fault->options;
                 replaced->etag = replaced->options.etag ? etagOf(fault->content) : QByteArray();
                 if (!replaced->lastModified.isEmpty())
                     replaced->lastModified = httpDate(QDateTime::currentDateTimeUtc());
@@ -361,9 +374,10 @@ void HttpsTestServer::serveContent(const std::shared_ptr<const Content>& content
     qint64 first = 0;
     qint64 length = content->size;
     const QString ifRange = request.headers.value(QStringLiteral("if-range"));
-    const bool rangeApplies = request.headers.contains(QStringLiteral("range")) &&
-                              (ifRange.isNull() || ifRange.toUtf8() == content->etag ||
-                               ifRange.toUtf8() == content->lastModified);
+    const bool rangeApplies =
+        content->options.ranges && request.headers.contains(QStringLiteral("range")) &&
+        (!content->options.ifRange || ifRange.isNull() || ifRange.toUtf8() == content->etag ||
+         ifRange.toUtf8() == content->lastModified);
     const std::optional<ByteRange> range =
         rangeApplies ? parseRange(request.headers.value(QStringLiteral("range")).toStdString(),
                                   content->size)
@@ -397,12 +411,15 @@ void HttpsTestServer::sendBody(const std::shared_ptr<const Content>& content, qi
     if (fault && fault->kind == Fault::Kind::Stall)
         limit = -1;
     const qint64 extra = fault && fault->kind == Fault::Kind::ExtraBytes ? fault->bytes : 0;
+    const qint64 announced =
+        total + (fault && fault->kind == Fault::Kind::Overstate ? fault->bytes : 0);
+    const bool trickles = fault && fault->kind == Fault::Kind::Trickle;
     auto file = std::make_shared<QFile>(content->filePath);
     if (!content->filePath.isEmpty() && !file->open(QIODevice::ReadOnly)) {
         response.status = 500;
         return;
     }
-    auto provide = [this, content, first, total, limit, extra, file,
+    auto provide = [this, content, first, total, announced, limit, extra, trickles, file,
                     chunked](size_t offset, httplib::DataSink& sink) -> bool {
         const qint64 at = qint64(offset);
         if (limit < 0) {
@@ -410,13 +427,15 @@ void HttpsTestServer::sendBody(const std::shared_ptr<const Content>& content, qi
             return false;
         }
         if (at >= limit) {
-            if (limit < total)
+            if (limit < announced)
                 return false;
             if (chunked)
                 sink.done();
             return true;
         }
-        const qint64 size = std::min(kPieceSize, limit - at);
+        if (trickles && at > 0 && !pause(kTrickleInterval))
+            return false;
+        const qint64 size = std::min(trickles ? kTricklePiece : kPieceSize, limit - at);
         QByteArray piece;
         if (content->filePath.isEmpty()) {
             piece = content->bytes.mid(first + at, size);
@@ -442,7 +461,7 @@ void HttpsTestServer::sendBody(const std::shared_ptr<const Content>& content, qi
         response.set_content("", "application/octet-stream");
         return;
     }
-    response.set_content_provider(size_t(total), "application/octet-stream",
+    response.set_content_provider(size_t(announced), "application/octet-stream",
                                   [provide](size_t offset, size_t, httplib::DataSink& sink) {
                                       return provide(offset, sink);
                                   });

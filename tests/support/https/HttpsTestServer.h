@@ -31,6 +31,8 @@ struct HttpsContentOptions {
     bool chunked = false;          // no Content-Length, no range support
     bool etag = true;              // a strong ETag derived from the content
     QByteArray lastModified;       // sent when not empty
+    bool ranges = true;            // false: Range is ignored, the whole content goes out
+    bool ifRange = true;           // false: a range is served whatever If-Range says
 };
 
 // A scripted HTTPS server on 127.0.0.1 with an ephemeral port and a certificate made when it
@@ -89,8 +91,14 @@ public:
     void stallAfterHeaders(const QString& path, int requests = 1);
     // The body goes on for this many bytes past its Content-Length.
     void sendExtraBytes(const QString& path, qint64 extraBytes, int requests = 1);
-    // From the next request on, the path serves this content (a new ETag and Last-Modified).
-    void replaceContent(const QString& path, const QByteArray& content);
+    // The body stops this many bytes short of its Content-Length and the connection closes.
+    void overstateLength(const QString& path, qint64 missingBytes, int requests = 1);
+    // The body goes out a hundred bytes every 200 ms.
+    void trickle(const QString& path, int requests = 1);
+    // From the next request on, the path serves this content (a new ETag and Last-Modified),
+    // with new options when given.
+    void replaceContent(const QString& path, const QByteArray& content,
+                        std::optional<ContentOptions> options = std::nullopt);
 
     // The path must get exactly this many requests.
     void expect(const QString& path, int requests);
@@ -106,9 +114,10 @@ public:
 
 private:
     struct Fault {
-        enum class Kind { CloseAfter, Stall, ExtraBytes, Replace } kind;
+        enum class Kind { CloseAfter, Stall, ExtraBytes, Overstate, Trickle, Replace } kind;
         qint64 bytes = 0;
         QByteArray content;
+        std::optional<ContentOptions> options;
     };
     struct Content {
         QByteArray bytes; // when filePath is empty
