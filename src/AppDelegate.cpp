@@ -6,6 +6,7 @@
 #include "Extensions/StringExtension.h"
 #include "Extensions/URLExtension.h"
 #include "GoogleReporter/TQGoogleReporter.h"
+#include "Installation/InstallationTable.h"
 #include "Localization/TQLocalization.h"
 #include "Platform/Workspace.h"
 
@@ -98,13 +99,13 @@ void AppDelegate::showInstallingPromptDialog() {
     dialog->addAction(localized(QStringLiteral("Continue")), QString(), [delegate] {
         if (!delegate)
             return;
-        delegate->sendEvent(QStringLiteral("Quit"), QStringLiteral("Quit_Continue"));
+        delegate->sendEvent(InstallationTable::quit, InstallationTable::quitContinue);
         delegate->_shouldTerminateNow = false;
     });
     dialog->addAction(localized(QStringLiteral("Quit")), QString(), [delegate] {
         if (!delegate)
             return;
-        delegate->sendEvent(QStringLiteral("Quit"), QStringLiteral("Quit_Quit"));
+        delegate->sendEvent(InstallationTable::quit, InstallationTable::quitQuit);
         delegate->_shouldTerminateNow = true;
         QCoreApplication::exit(0);
     });
@@ -117,13 +118,8 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
     if (watched != qApp || event->type() != QEvent::Quit)
         return QObject::eventFilter(watched, event);
     if (applicationShouldTerminate() == TerminateNow)
-        terminate();
+        QCoreApplication::exit(0);
     return true;
-}
-
-void AppDelegate::terminate() {
-    applicationWillTerminate();
-    QCoreApplication::exit(0);
 }
 
 void AppDelegate::sendEvent(const QString& category, const QString& action) {
@@ -142,7 +138,7 @@ void AppDelegate::clickHelpMenuItem() {
 }
 
 void AppDelegate::clickDirectDownloadMenuItem() {
-    sendEvent(QStringLiteral("Direct Download_Menu"), QString());
+    sendEvent(InstallationTable::directDownloadMenu, QString());
     (void)Platform::Workspace::shared().openURL(directDMGPackageURL());
 }
 

@@ -34,8 +34,6 @@ public:
 
     void applicationDidFinishLaunching();
     [[nodiscard]] TerminateReply applicationShouldTerminate();
-    [[nodiscard]] bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
-    void applicationWillTerminate() {}
     void showInstallingPromptDialog();
 
     [[nodiscard]] QMenuBar* mainMenu() const { return _mainMenu; }
@@ -57,13 +55,9 @@ public Q_SLOTS:
     void clickHideMenuItem();
     void clickQuitMenuItem();
 
-protected:
-    // Whether an installation runs; tests steer it.
-    [[nodiscard]] virtual bool installationIsRunning() const;
-
 private:
+    [[nodiscard]] bool installationIsRunning() const;
     void sendEvent(const QString& category, const QString& action);
-    void terminate();
 
     bool _shouldTerminateNow = false;
     QPointer<QMenuBar> _mainMenu;

@@ -1,20 +1,20 @@
 #include "TQWindowController.h"
 
+#include "Controls/TQDialogBox.h"
 #include "Controls/TQLayoutLoader.h"
 #include "Controls/TQWindowMover.h"
 #include "Extensions/ColorExtension.h"
 #include "Extensions/StringExtension.h"
 #include "Extensions/URLExtension.h"
 #include "Localization/TQLocalization.h"
-#include "Platform/MainQueue.h"
 #include "Platform/Workspace.h"
 
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QPalette>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
-#include <QTimer>
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -95,9 +95,17 @@ QString installButtonStyle() {
 
 } // namespace
 
-TQWindowController::TQWindowController(QObject* parent) : QObject(parent), _clock(steadySeconds) {}
+TQWindowController::TQWindowController(Installation& installation, QObject* parent)
+    : QObject(parent), m_installation(installation), _clock(steadySeconds) {
+    _trailingProgress.setSingleShot(true);
+    connect(&_trailingProgress, &QTimer::timeout, this,
+            [this] { updateProgress(_latestProgressValue); });
+    m_installation.setView(this);
+}
 
-TQWindowController::~TQWindowController() = default;
+TQWindowController::~TQWindowController() {
+    m_installation.detachView(this);
+}
 
 void TQWindowController::connectOutlets(QMainWindow* window, QStringList& missing) {
     _window = window;
@@ -164,6 +172,25 @@ void TQWindowController::setInstallButtonTitle(const QString& title) {
     _installButton->setStyleSheet(installButtonStyle());
 }
 
+void TQWindowController::installationStarted() {
+    if (_progressBox)
+        _progressBox->show();
+    if (_installButton)
+        _installButton->hide();
+}
+
+void TQWindowController::setStageLabel(const QString& text) {
+    if (_downloadLabell)
+        _downloadLabell->setText(text);
+}
+
+void TQWindowController::installationEnded() {
+    if (_progressBox)
+        _progressBox->hide();
+    if (_installButton)
+        _installButton->show();
+}
+
 void TQWindowController::setClock(Clock clock) {
     _clock = clock ? std::move(clock) : Clock(steadySeconds);
 }
@@ -171,54 +198,16 @@ void TQWindowController::setClock(Clock clock) {
 void TQWindowController::updateProgress(double value) {
     _latestProgressValue = value;
     const double now = _clock();
-    double last = _lastRecordDate;
-    if (last >= 0 && now - last < minimumInterval) {
-        scheduleTrailingProgress(now, last);
+    if (_lastRecordDate >= 0 && now - _lastRecordDate < minimumInterval) {
+        // The last value of a burst (the final 100, the reset to 0) is shown when it may be.
+        if (!_trailingProgress.isActive())
+            _trailingProgress.start(
+                std::max(1, int(std::ceil((minimumInterval - (now - _lastRecordDate)) * 1000))));
         return;
     }
     if (std::abs(_lastProgressValue - value) < minimumChange)
         return;
-    // Claims the slot; a caller on the other thread that got here first wins it.
-    if (!_lastRecordDate.compare_exchange_strong(last, now)) {
-        scheduleTrailingProgress(now, last);
-        return;
-    }
-    std::weak_ptr<int> alive = _lifetime;
-    Platform::mainQueue().addOperation([this, alive, value] {
-        if (!alive.expired())
-            showProgress(value);
-    });
-}
-
-// A value dropped for coming too soon is shown once the interval has passed, so the last
-// value of a burst (the final 100, the reset to 0) is never lost.
-void TQWindowController::scheduleTrailingProgress(double now, double last) {
-    if (_trailingProgressScheduled.exchange(true))
-        return;
-    const int delay = int(std::ceil((minimumInterval - (now - last)) * 1000));
-    std::weak_ptr<int> alive = _lifetime;
-    Platform::mainQueue().addOperation([this, alive, delay] {
-        if (!alive.expired())
-            QTimer::singleShot(std::max(delay, 1), this, [this] { showTrailingProgress(); });
-    });
-}
-
-void TQWindowController::showTrailingProgress() {
-    const double now = _clock();
-    double last = _lastRecordDate;
-    if (now - last < minimumInterval) {
-        _trailingProgressScheduled = false;
-        scheduleTrailingProgress(now, last);
-        return;
-    }
-    _trailingProgressScheduled = false;
-    const double value = _latestProgressValue;
-    if (std::abs(_lastProgressValue - value) < minimumChange)
-        return;
-    if (!_lastRecordDate.compare_exchange_strong(last, now)) {
-        scheduleTrailingProgress(now, last);
-        return;
-    }
+    _lastRecordDate = now;
     showProgress(value);
 }
 
@@ -228,6 +217,48 @@ void TQWindowController::showProgress(double value) {
         _progressBar->setValue(int(std::lround(value)));
     if (_progressLabel)
         _progressLabel->setText(QString::asprintf("%.1f%%", value));
+}
+
+void TQWindowController::showInstallErrorDialog() {
+    // The dialog frees itself once a button was pressed; the installation outlives it.
+    auto* dialog = new TQDialogBox();
+    Installation& installation = m_installation;
+    dialog->setTitle(localized(QStringLiteral("An error occurred during installation.")));
+    dialog->setMessage(
+        localized(QStringLiteral("Please make sure you have Internet connection and try again.")));
+    dialog->addAction(localized(QStringLiteral("Try Again")), QString(""),
+                      [&installation] { installation.tryAgain(); });
+    dialog->addAction(localized(QStringLiteral("Direct Download")), QString(""),
+                      [&installation] { installation.directDownload(); });
+    dialog->addAction(localized(QStringLiteral("Quit")), QString(""),
+                      [&installation] { installation.quitAfterError(); });
+    dialog->beginSheet(_window);
+}
+
+void TQWindowController::selectInstallDirectory(std::function<void(const QUrl&)> answer) {
+    auto* panel = new QFileDialog(_window);
+    panel->setObjectName(QStringLiteral("selectInstallDirectoryPanel"));
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    panel->setWindowModality(Qt::WindowModal);
+    panel->setWindowTitle(localized(QStringLiteral(
+        "Unable to install it to the application directory, please change the installation "
+        "path.")));
+    panel->setFileMode(QFileDialog::Directory);
+    panel->setOption(QFileDialog::ShowDirsOnly, true);
+    panel->setOption(QFileDialog::ReadOnly, false);
+    connect(panel, &QFileDialog::finished, panel, [panel, answer](int result) {
+        const QStringList chosen = panel->selectedFiles();
+        answer(result == QDialog::Accepted && !chosen.isEmpty()
+                   ? QUrl::fromLocalFile(chosen.first())
+                   : QUrl());
+    });
+    panel->open();
+}
+
+bool TQWindowController::windowShouldClose() {
+    if (_window)
+        _window->showMinimized();
+    return false;
 }
 
 bool TQWindowController::eventFilter(QObject* watched, QEvent* event) {

@@ -1,79 +1,57 @@
 #pragma once
 
-#include <QDateTime>
-#include <QObject>
-#include <QPointer>
-#include <QString>
-#include <QStringList>
-#include <QUrl>
-#include <atomic>
-#include <functional>
-#include <memory>
-#include <mutex>
+#include "Controls/TQImageView.h"
+#include "Installation/Installation.h"
+#include "Installation/InstallationView.h"
 
 #include <QLabel>
 #include <QMainWindow>
+#include <QObject>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QString>
+#include <QStringList>
 #include <QTextBrowser>
+#include <QTimer>
+#include <QUrl>
+#include <functional>
 
-#include "Controls/TQImageView.h"
-
-// The installer window's controller and the installation pipeline. The class is spread
-// over one file per concern: TQWindowController.cpp (window side) and
-// TQWindowController+<Stage>.cpp for each stage and the installed-copy check.
-class TQWindowController : public QObject {
+// The installer window's controller: shows the installation it is given and forwards the
+// window's actions to it. The installation's operations keep their names here as forwards.
+// Main thread only.
+class TQWindowController : public QObject, public InstallationView {
     Q_OBJECT
 
 public:
-    explicit TQWindowController(QObject* parent = nullptr);
+    // `installation` must outlive the controller.
+    explicit TQWindowController(Installation& installation, QObject* parent = nullptr);
     ~TQWindowController() override;
 
-    // --- Installation flow (TQWindowController+Download.cpp) ---
-
-    // The action of installButton, whether it reads "Install" or "Launch". Main thread.
-    void clickInstallButton();
-    // Begins an installation. Main thread.
-    void startInstall();
-    // The download stage; url may be null.
-    void download(const QUrl& url);
-    // Ends the installation from any thread; launched is true when the launch stage succeeded.
-    void endInstall(bool launched);
-    // Shows the error dialog, from any thread.
-    void showInstallErrorDialog();
+    // The installation's operations, by their familiar names.
+    void clickInstallButton() { m_installation.clickInstallButton(); }
+    void startInstall() { m_installation.startInstall(); }
+    void download(const QUrl& url) { m_installation.download(url); }
+    void unarchive(const QUrl& packageURL) { m_installation.unarchive(packageURL); }
+    void install(const QUrl& bundleURL) { m_installation.install(bundleURL); }
+    void launch(const QUrl& applicationURL) { m_installation.launch(applicationURL); }
+    void endInstall(bool launched) { m_installation.endInstall(launched); }
+    void checkApplicationHasInstalled() { m_installation.checkApplicationHasInstalled(); }
+    [[nodiscard]] bool isInstalling() const { return m_installation.isInstalling(); }
+    [[nodiscard]] Installation& installation() const { return m_installation; }
     // The close button only miniaturizes the window; always false.
     bool windowShouldClose();
-    [[nodiscard]] bool isInstalling() const { return _isInstalling; }
 
-    // --- Unarchive, install and launch stages (one file each) ---
-
-    void unarchive(const QUrl& packageURL);
-    void install(const QUrl& bundleURL);
-    [[nodiscard]] bool copy(const QString& source, const QString& destination);
-    [[nodiscard]] bool copyWithAuthority(const QString& source, const QString& destination);
-    // Shows the directory panel; the callback (may be empty) gets the chosen folder or a
-    // null URL, on the main thread.
-    void selectInstallDirectory(std::function<void(const QUrl& directory)> callback);
-    void launch(const QUrl& applicationURL);
-
-    // --- Installed application check (TQWindowController+InstalledCheck.cpp) ---
-
-    // The product's bundle identifier; "com.orvanta.Scribora" when the settings name none.
-    [[nodiscard]] static QString installAppBundleID();
-    // -1 when a is the newer version, 1 when b is, 0 when equal (the reverse of the usual sign).
-    [[nodiscard]] static qint64 compare(const QString& a, const QString& b);
-    // True when the bundle at url is the configured product in version 7.0.0 or newer.
-    [[nodiscard]] static bool isScriboraApplication(const QUrl& url);
-    void checkStandardApplicationHasInstalled(long mask);
-    void checkApplicationHasInstalled();
-    // The folder to install into (created for the user when needed), or null.
-    [[nodiscard]] QUrl applicationURL() const;
-
-    // --- Window side (TQWindowController.cpp) ---
-
-    void setInstallButtonTitle(const QString& title);
-    // Shows progress in percent, throttled; safe from any thread.
-    void updateProgress(double value);
+    // InstallationView
+    void setInstallButtonTitle(const QString& title) override;
+    void installationStarted() override;
+    void setStageLabel(const QString& text) override;
+    // Shows progress in percent, at most every 0.1 s and only for a change of 0.1 or more; a
+    // value dropped for coming too soon is shown once the interval has passed.
+    void updateProgress(double value) override;
+    void showInstallErrorDialog() override;
+    void selectInstallDirectory(std::function<void(const QUrl& directory)> answer) override;
+    void installationEnded() override;
 
     [[nodiscard]] QMainWindow* window() const { return _window; }
     [[nodiscard]] QPushButton* installButton() const { return _installButton; }
@@ -81,41 +59,37 @@ public:
     [[nodiscard]] QProgressBar* progressBar() const { return _progressBar; }
     [[nodiscard]] QLabel* progressLabel() const { return _progressLabel; }
     [[nodiscard]] QLabel* downloadLabell() const { return _downloadLabell; }
-
-    [[nodiscard]] QString installButtonTitle() const { return _installButtonTitle; }
-    [[nodiscard]] QUrl installedApplicationURL() const { return _applicationURL; }
-
-    // Window side
-
-    // Takes the outlets from the main layout's window (by object name) and wires the Install
-    // button and the close button; the names of missing outlets are added to `missing`.
-    void connectOutlets(QMainWindow* window, QStringList& missing);
-    // Prepares the window once its layout is loaded. Main thread.
-    void awakeFromNib();
-    void localizeString();
-
     [[nodiscard]] TQImageView* logoImageView() const { return _logoImageView; }
     [[nodiscard]] TQImageView* iconImageView() const { return _iconImageView; }
     [[nodiscard]] QLabel* titleLabel() const { return _titleLabel; }
     [[nodiscard]] QLabel* sloganLabel() const { return _sloganLabel; }
     [[nodiscard]] QTextBrowser* messageTextView() const { return _messageTextView; }
+    [[nodiscard]] QString installButtonTitle() const { return _installButtonTitle; }
 
-    // Seconds on a monotonic clock, read by updateProgress on any thread. Tests steer it;
-    // set it before progress is reported.
+    // Takes the outlets from the main layout's window (by object name) and wires the Install
+    // button and the close button; the names of missing outlets are added to `missing`.
+    void connectOutlets(QMainWindow* window, QStringList& missing);
+    // Prepares the window once its layout is loaded and looks for an installed copy.
+    void awakeFromNib();
+    void localizeString();
+
+    // Seconds on a monotonic clock for the progress throttle; tests steer it.
     using Clock = std::function<double()>;
     void setClock(Clock clock);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Installation state.
-    QUrl _applicationURL;
-    QUrl _installDirectoryURL;
-    std::atomic<bool> _isInstalling{false};
-    // Progress display: written from the main thread and the downloader's thread.
-    std::atomic<double> _lastRecordDate{-1}; // clock seconds of the last scheduled update; -1: none
-    std::atomic<double> _lastProgressValue{0};
-    QDateTime _date;
+    void showProgress(double value);
+
+    Installation& m_installation;
+
+    // Progress display.
+    double _lastRecordDate = -1; // clock seconds of the last shown update; -1: none
+    double _lastProgressValue = 0;
+    double _latestProgressValue = 0;
+    QTimer _trailingProgress;
+    Clock _clock;
 
     // Window outlets, owned by the window's layout.
     QPointer<QMainWindow> _window;
@@ -131,40 +105,4 @@ private:
     QPointer<QLabel> _downloadLabell;
 
     QString _installButtonTitle;
-
-    // Window side
-    void scheduleTrailingProgress(double now, double last);
-    void showTrailingProgress();
-    void showProgress(double value);
-
-    std::atomic<double> _latestProgressValue{0};
-    std::atomic<bool> _trailingProgressScheduled{false};
-    Clock _clock;
-    // Blocks queued for the main thread hold this weakly: a block outliving the controller
-    // does nothing.
-    std::shared_ptr<int> _lifetime = std::make_shared<int>(0);
-
-private:
-    // Pipeline
-    // The installation directory and the stage timer are shared by the main thread and the
-    // downloader's queue; they are reached only through these accessors, under the mutex.
-    [[nodiscard]] QUrl installDirectoryURL() const;
-    void setInstallDirectoryURL(const QUrl& url);
-    void markStageStart();
-    // Seconds since the stage began, as "%.2f".
-    [[nodiscard]] QString stageDuration() const;
-    // _applicationURL is written on the main thread only; this hops there from any thread.
-    void setApplicationURL(const QUrl& url);
-    void setStageLabel(const QString& text);
-    void launchInstalledApplication();
-    // An analytics event of the pipeline; a null text is left out of the hit.
-    static void sendEvent(const QString& category, const QString& action = QString(),
-                          const QString& label = QString());
-    // The end of a stage that failed: the failure event, the log line and the error dialog.
-    void failStage(const QString& category, const QString& message, const QString& label);
-    void unarchiveZip(const QUrl& packageURL, const QUrl& unpackURL);
-    void unarchiveDiskImage(const QUrl& packageURL, const QUrl& unpackURL);
-    void selectDirectoryAfterFailedCopy(const QUrl& bundleURL, const QString& destination);
-
-    mutable std::mutex _pipelineMutex;
 };

@@ -6,7 +6,7 @@
 
 TQMainLayout::~TQMainLayout() = default;
 
-std::unique_ptr<TQMainLayout> TQMainLayout::load(QString* error,
+std::unique_ptr<TQMainLayout> TQMainLayout::load(QString* error, Installation& installation,
                                                  std::unique_ptr<AppDelegate> delegate) {
     QWidget* loaded = TQLayoutLoader::loadLayout(QStringLiteral("MainMenu"), nullptr, error);
     if (!loaded)
@@ -22,7 +22,7 @@ std::unique_ptr<TQMainLayout> TQMainLayout::load(QString* error,
 
     std::unique_ptr<TQMainLayout> layout(new TQMainLayout);
     layout->_window.reset(window);
-    layout->_windowController = std::make_unique<TQWindowController>();
+    layout->_windowController = std::make_unique<TQWindowController>(installation);
     layout->_delegate = delegate ? std::move(delegate) : std::make_unique<AppDelegate>();
 
     QStringList missing;

@@ -5,6 +5,7 @@
 #include <memory>
 
 class AppDelegate;
+class Installation;
 class TQWindowController;
 
 // The installer's main layout ("MainMenu"): the window with its menu bar, its controller and
@@ -16,11 +17,11 @@ public:
     TQMainLayout& operator=(const TQMainLayout&) = delete;
 
     // Loads the layout from the main bundle, connects the outlets and actions and prepares the
-    // window (not yet shown). Null, with *error naming what is wrong, when the layout cannot
-    // be loaded or lacks an outlet or an action. `delegate` (may be null: a new one is made)
-    // becomes part of the layout.
+    // window (not yet shown) to show `installation`, which must outlive the layout. Null, with
+    // *error naming what is wrong, when the layout cannot be loaded or lacks an outlet or an
+    // action. `delegate` (may be null: a new one is made) becomes part of the layout.
     [[nodiscard]] static std::unique_ptr<TQMainLayout>
-    load(QString* error, std::unique_ptr<AppDelegate> delegate = {});
+    load(QString* error, Installation& installation, std::unique_ptr<AppDelegate> delegate = {});
 
     [[nodiscard]] QMainWindow* window() const { return _window.get(); }
     [[nodiscard]] TQWindowController* windowController() const { return _windowController.get(); }

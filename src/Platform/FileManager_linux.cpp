@@ -132,6 +132,7 @@ void keepTimes(int fd, const struct stat& info) {
 struct Copying {
     Failure failure;
     bool linkFiles = false;
+    std::stop_token stop;
 };
 
 bool copyAt(int fromParent, const char* fromName, int toParent, const char* toName,
@@ -197,6 +198,10 @@ bool copyFolder(int fromParent, const char* fromName, int toParent, const char* 
 
 bool copyAt(int fromParent, const char* fromName, int toParent, const char* toName,
             const QByteArray& fromPath, const QByteArray& toPath, bool* created, Copying& copying) {
+    if (copying.stop.stop_requested()) {
+        errno = ECANCELED;
+        return copying.failure.set(toPath);
+    }
     struct stat info;
     if (::fstatat(fromParent, fromName, &info, AT_SYMLINK_NOFOLLOW) != 0)
         return copying.failure.set(fromPath);
@@ -278,19 +283,19 @@ bool FileManager::itemExistsAtPath(const QString& path) const {
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
-bool FileManager::copyItemAtPath(const QString& source, const QString& destination,
-                                 QString* error) const {
-    return copyOrLink(source, destination, false, error);
+bool FileManager::copyItemAtPath(const QString& source, const QString& destination, QString* error,
+                                 std::stop_token stop) const {
+    return copyOrLink(source, destination, false, error, std::move(stop));
 }
 
-bool FileManager::linkItemAtPath(const QString& source, const QString& destination,
-                                 QString* error) const {
-    return copyOrLink(source, destination, true, error);
+bool FileManager::linkItemAtPath(const QString& source, const QString& destination, QString* error,
+                                 std::stop_token stop) const {
+    return copyOrLink(source, destination, true, error, std::move(stop));
 }
 
 bool FileManager::copyOrLink(const QString& source, const QString& destination, bool linkFiles,
-                             QString* error) {
-    Copying copying{Failure(), linkFiles};
+                             QString* error, std::stop_token stop) {
+    Copying copying{Failure(), linkFiles, std::move(stop)};
     const auto from = locate(source);
     const auto to = from ? locate(destination) : nullptr;
     bool created = false;

@@ -1,7 +1,5 @@
 #include "Platform/MainQueue.h"
 
-#include "Platform/Log.h"
-
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
@@ -35,48 +33,34 @@ MainQueue& MainQueue::shared() {
     return queue;
 }
 
-MainQueue::MainQueue() = default;
+// Made on the thread that first asks for the queue, which should be the main thread; the
+// wake-up object works on the main thread whichever it was.
+MainQueue::MainQueue() : m_pump(new Pump([this] { drain(); })) {
+    if (QCoreApplication* app = QCoreApplication::instance())
+        m_pump->moveToThread(app->thread());
+}
 
-void MainQueue::addOperation(std::function<void()> block) {
+void MainQueue::addOperation(const Lifetime& owner, std::function<void()> block) {
     {
         std::lock_guard lock(m_mutex);
-        m_blocks.push_back(std::move(block));
+        m_operations.push_back({owner.token(), std::move(block)});
         if (m_wakePending)
             return;
         m_wakePending = true;
     }
-    wake();
-}
-
-void MainQueue::wake() {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app) {
-        Log::write(QStringLiteral("Main queue: no application object yet; blocks wait"));
-        std::lock_guard lock(m_mutex);
-        m_wakePending = false;
-        return;
-    }
-    QObject* pump = nullptr;
-    {
-        std::lock_guard lock(m_mutex);
-        if (!m_pump) {
-            m_pump = new Pump([this] { drain(); });
-            m_pump->moveToThread(app->thread());
-        }
-        pump = m_pump;
-    }
-    QCoreApplication::postEvent(pump, new QEvent(QEvent::User));
+    QCoreApplication::postEvent(m_pump, new QEvent(QEvent::User));
 }
 
 void MainQueue::drain() {
     std::unique_lock lock(m_mutex);
     m_wakePending = false;
-    while (!m_blocks.empty()) {
-        std::function<void()> block = std::move(m_blocks.front());
-        m_blocks.pop_front();
+    while (!m_operations.empty()) {
+        Operation operation = std::move(m_operations.front());
+        m_operations.pop_front();
         lock.unlock();
-        block();
-        block = nullptr;
+        if (!operation.owner.expired())
+            operation.block();
+        operation = {};
         lock.lock();
     }
 }

@@ -1,14 +1,22 @@
 #include "AppDelegate.h"
 #include "Controls/TQMainLayout.h"
+#include "Installation/Installation.h"
 #include "Platform/Bundle.h"
 #include "Platform/Log.h"
-#include "Platform/MainQueue.h"
 #include "Platform/Screen.h"
+#include "Platform/TerminationSignals.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QScreen>
 #include <QTimer>
+
+namespace {
+
+// A quit while an installation runs gives its work this long to end before the window goes.
+constexpr std::chrono::seconds stopBudget{2};
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -19,20 +27,22 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(
         QIcon(Platform::Bundle::main().resourcePath() + QStringLiteral("/images/icon.png")));
 
-    // The main queue's first use comes from here, on the main thread, so its wake-up object
-    // is made on the thread it serves before the downloader's thread posts to it.
-    Platform::mainQueue().addOperation([] {});
-
+    Installation installation(Installation::systemCollaborators());
     QString error;
-    const std::unique_ptr<TQMainLayout> layout = TQMainLayout::load(&error);
+    std::unique_ptr<TQMainLayout> layout = TQMainLayout::load(&error, installation);
     if (!layout) {
         Platform::Log::write(error);
         return 1;
     }
+    // Asked from outside to end: quit as the menu's confirmed Quit would.
+    Platform::TerminationSignals::handleWith([] { QCoreApplication::exit(0); });
     QMainWindow* window = layout->window();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window->move(screen->availableGeometry().center() - window->rect().center());
     window->show();
     QTimer::singleShot(0, layout->delegate(), &AppDelegate::applicationDidFinishLaunching);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    (void)installation.stop(stopBudget);
+    layout.reset();
+    return status;
 }

@@ -20,14 +20,15 @@ QString withoutTrailingSlash(QString path) {
 } // namespace
 
 bool TQZip::unzipFile(const QUrl& file, const QUrl& destination, bool overwrite,
-                      const ProgressHandle& progress, const FileOutputHandle& fileOutputHandle) {
+                      const ProgressHandle& progress, const FileOutputHandle& fileOutputHandle,
+                      std::stop_token stop) {
     const QString path = file.toLocalFile();
     if (!QFileInfo::exists(path))
         return false;
     if (QFileInfo(path).suffix() != QLatin1String("zip"))
         return false;
     TQZipExtraction extraction(path, withoutTrailingSlash(destination.toLocalFile()), overwrite,
-                               progress, fileOutputHandle);
+                               progress, fileOutputHandle, std::move(stop));
     return extraction.run();
 }
 

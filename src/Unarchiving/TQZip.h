@@ -2,11 +2,13 @@
 
 #include <QUrl>
 #include <functional>
+#include <stop_token>
 
 // ZIP extraction, entry by entry, with size and CRC checks and permission restoration.
 // Archive contents are untrusted: an entry named or linked outside the destination, or written
 // through a link, fails the extraction; declared sizes are budgets. Synchronous, on the
 // caller's thread, and both callbacks run there. Entries written before a failure stay.
+// A stop request ends the extraction between two entries, as a failure.
 class TQZip {
 public:
     // Percentage done (0 to 100) and the scale (always 100.0).
@@ -16,7 +18,8 @@ public:
 
     [[nodiscard]] static bool unzipFile(const QUrl& file, const QUrl& destination, bool overwrite,
                                         const ProgressHandle& progress,
-                                        const FileOutputHandle& fileOutputHandle);
+                                        const FileOutputHandle& fileOutputHandle,
+                                        std::stop_token stop = {});
     // True when the item ends up with the mode (0755 as 493), set directly or by /bin/chmod.
     [[nodiscard]] static bool changeFilePermissions(const QUrl& fileURL, qint64 permissions);
 };

@@ -51,9 +51,11 @@ struct TQZipExtraction::Entry {
 
 TQZipExtraction::TQZipExtraction(const QString& archivePath, const QString& destinationPath,
                                  bool overwrite, const TQZip::ProgressHandle& progress,
-                                 const TQZip::FileOutputHandle& fileOutputHandle)
+                                 const TQZip::FileOutputHandle& fileOutputHandle,
+                                 std::stop_token stop)
     : m_archivePath(archivePath), m_destinationPath(destinationPath), m_overwrite(overwrite),
-      m_progress(progress), m_fileOutputHandle(fileOutputHandle), m_destination(destinationPath) {}
+      m_progress(progress), m_fileOutputHandle(fileOutputHandle), m_stop(std::move(stop)),
+      m_destination(destinationPath) {}
 
 TQZipExtraction::~TQZipExtraction() {
     if (m_entryOpen)
@@ -74,6 +76,8 @@ bool TQZipExtraction::run() {
     }
     m_total = 0;
     for (;;) {
+        if (m_stop.stop_requested())
+            return false;
         Entry entry;
         const Step step = extractEntry(entry);
         if (step == Step::Fail)

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <stop_token>
 
 // One run of TQZip::unzipFile over an archive that exists: walks the entry list through the
 // unzip interface, writes each entry below the destination and reports progress. Everything it
@@ -16,7 +17,7 @@ class TQZipExtraction {
 public:
     TQZipExtraction(const QString& archivePath, const QString& destinationPath, bool overwrite,
                     const TQZip::ProgressHandle& progress,
-                    const TQZip::FileOutputHandle& fileOutputHandle);
+                    const TQZip::FileOutputHandle& fileOutputHandle, std::stop_token stop);
     ~TQZipExtraction();
     TQZipExtraction(const TQZipExtraction&) = delete;
     TQZipExtraction& operator=(const TQZipExtraction&) = delete;
@@ -42,6 +43,7 @@ private:
     bool m_overwrite;
     const TQZip::ProgressHandle& m_progress;
     const TQZip::FileOutputHandle& m_fileOutputHandle;
+    const std::stop_token m_stop;
     TQZipDestination m_destination;
     void* m_archive = nullptr;
     bool m_entryOpen = false;

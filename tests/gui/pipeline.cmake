@@ -4,3 +4,9 @@ add_test(NAME PipelineXvfb.InstallsAndLaunchesScriboraWithAClick
                  ${CMAKE_BINARY_DIR})
 set_tests_properties(PipelineXvfb.InstallsAndLaunchesScriboraWithAClick PROPERTIES
                      LABELS gui TIMEOUT 180 RESOURCE_LOCK xvfb)
+# The installer quit mid-download: status 0, no sanitizer report, nothing half-made.
+add_test(NAME PipelineXvfb.QuittingMidDownloadEndsCleanly
+         COMMAND ${CMAKE_CURRENT_LIST_DIR}/pipeline/xvfb_quit.sh ${CMAKE_SOURCE_DIR}
+                 ${CMAKE_BINARY_DIR})
+set_tests_properties(PipelineXvfb.QuittingMidDownloadEndsCleanly PROPERTIES
+                     LABELS gui TIMEOUT 180 RESOURCE_LOCK xvfb)

@@ -79,6 +79,9 @@ QString BundleBuilder::writeProduct(const QString& folder, const QString& name,
                {QStringLiteral("CFBundleShortVersionString"), version},
                {QStringLiteral("CFBundleExecutable"), QStringLiteral("product")}},
               format);
+    const QString program = path + QStringLiteral("/Contents/Linux/product");
+    writeFile(program, "#!/bin/sh\n");
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return path;
 }
 

@@ -15,7 +15,7 @@ public:
     // Writes Contents/Resources/<language>.lproj/InfoPlist.strings.
     static void writeLocalizedInfo(const QString& bundlePath, const QString& language,
                                    const QVariantMap& info);
-    // A product bundle with identifier and short version; returns its path.
+    // A product bundle with identifier, short version and a program; returns its path.
     static QString writeProduct(const QString& folder, const QString& name,
                                 const QString& identifier, const QString& version,
                                 Format format = Format::Xml);

@@ -152,6 +152,7 @@ void DevServer::run() {
 }
 
 void DevServer::stop() {
+    m_stopping = true;
     if (m_server)
         m_server->stop();
 }
@@ -216,9 +217,9 @@ void DevServer::servePackage(const httplib::Request& request, httplib::Response&
     auto budget = std::make_shared<qint64>(fault == Fault::DropAfter ? m_options.dropAfter : -1);
     response.set_content_provider(
         size_t(size), "application/octet-stream",
-        [file, fault, budget](size_t offset, size_t length, httplib::DataSink& sink) {
+        [this, file, fault, budget](size_t offset, size_t length, httplib::DataSink& sink) {
             if (fault == Fault::Stall) {
-                for (int i = 0; i < 1200 && sink.is_writable(); ++i)
+                for (int i = 0; i < 1200 && sink.is_writable() && !m_stopping; ++i)
                     std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 return false;
             }

@@ -60,4 +60,6 @@ private:
     int m_port = 0;
     std::mutex m_hitsMutex;
     std::atomic<int> m_faultsLeft{0};
+    // Set by stop(): a stalled transfer ends, so the server's threads can be joined.
+    std::atomic<bool> m_stopping{false};
 };

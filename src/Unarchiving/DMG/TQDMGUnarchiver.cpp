@@ -63,7 +63,7 @@ std::optional<AttachOutcome> attach(const QString& imagePath, const QString& mou
 
 // Copies the readable top-level items in listed order; stops at the first failed copy.
 void copyItems(const QString& mountPoint, const QString& destination,
-               const TQDMGUnarchiver::ProgressHandle& progress) {
+               const TQDMGUnarchiver::ProgressHandle& progress, const std::stop_token& stop) {
     FileManager& files = FileManager::shared();
     QString error;
     const std::optional<QStringList> items = files.contentsOfDirectoryAtPath(mountPoint, &error);
@@ -84,7 +84,7 @@ void copyItems(const QString& mountPoint, const QString& destination,
         report(progress, (copied / total + 0.5) * 100.0);
         // The volume is this user's unpacked folder, removed by the detach: linking its files
         // gives the same result as copying them without writing the data a second time.
-        if (!files.linkItemAtPath(source, target, &error)) {
+        if (!files.linkItemAtPath(source, target, &error, stop)) {
             Log::write(QStringLiteral("Can't mount DMG"));
             return;
         }
@@ -109,7 +109,8 @@ void detach(const QString& mountPoint) {
 
 bool TQDMGUnarchiver::unarchiveFile(const QUrl& file, const QUrl& destination,
                                     const ProgressHandle& progress,
-                                    const FileOutputHandle& fileOutputHandle) {
+                                    const FileOutputHandle& fileOutputHandle,
+                                    std::stop_token stop) {
     (void)fileOutputHandle;
     const QString imageURL = file.toString(QUrl::FullyEncoded);
     (void)Platform::DiskImageTool::createVolumesDirectory();
@@ -123,14 +124,14 @@ bool TQDMGUnarchiver::unarchiveFile(const QUrl& file, const QUrl& destination,
     }
     report(progress, 50.0);
     if (attached->status != 0) {
-        Log::write(QStringLiteral("hdiutil failed with code: %1 data: <<%2>>")
-                       .arg(QString::number(long(attached->status)),
-                            QString::fromUtf8(attached->output)));
+        Log::write(
+            QStringLiteral("hdiutil failed with code: %1 data: <<%2>>")
+                .arg(QString::number(long(attached->status)), QString::fromUtf8(attached->output)));
         Log::write(QStringLiteral("Can't mount DMG"));
         Log::write(QStringLiteral("Can't mount DMG %1").arg(imageURL));
         return false;
     }
-    copyItems(mountPoint, destination.toLocalFile(), progress);
+    copyItems(mountPoint, destination.toLocalFile(), progress, stop);
     detach(mountPoint);
     return true;
 }

@@ -21,20 +21,13 @@ struct SentEvent {
     bool operator==(const SentEvent&) const = default;
 };
 
-// The delegate with the installation state steered by the test and its events recorded.
-class SteeredDelegate : public AppDelegate {
-public:
-    explicit SteeredDelegate(QList<SentEvent>* events)
-        : AppDelegate(nullptr, [events](const QString& category, const QString& action,
-                                        const QString& label) {
-              events->append({category, action, label});
-          }) {}
-
-    bool installing = false;
-
-protected:
-    bool installationIsRunning() const override { return installing; }
-};
+// The delegate with its events recorded.
+std::unique_ptr<AppDelegate> recordingDelegate(QList<SentEvent>* events) {
+    return std::make_unique<AppDelegate>(
+        nullptr, [events](const QString& category, const QString& action, const QString& label) {
+            events->append({category, action, label});
+        });
+}
 
 QPushButton* promptButton(const char* name) {
     const QList<TQMaskWindow*> sheets = visibleSheets();
@@ -50,11 +43,20 @@ QString promptTitle() {
 class AppDelegateTest : public testing::Test {
 protected:
     void SetUp() override {
-        auto steered = std::make_unique<SteeredDelegate>(&events);
-        delegate = steered.get();
-        layout = loadMainLayout(std::move(steered));
+        auto recording = recordingDelegate(&events);
+        delegate = recording.get();
+        layout = loadMainLayout(std::move(recording));
         ASSERT_TRUE(layout);
         layout->window()->show();
+    }
+    void TearDown() override { (void)testInstallation().stop(std::chrono::seconds(2)); }
+
+    // An installation that runs for seconds: its link service answers nobody.
+    void startInstalling() {
+        BundleBuilder::writeInfo(bundle.path(),
+                                 {{"PID", "1"}, {"LinkServiceURL", "https://127.0.0.1:9/"}});
+        testInstallation().startInstall();
+        ASSERT_TRUE(testInstallation().isInstalling());
     }
 
     // Runs the application's loop from `first` until something stops it; -1 when nothing
@@ -70,7 +72,7 @@ protected:
 
     TestBundle bundle;
     QList<SentEvent> events;
-    SteeredDelegate* delegate = nullptr;
+    AppDelegate* delegate = nullptr;
     std::unique_ptr<TQMainLayout> layout;
 };
 
@@ -85,11 +87,10 @@ TEST_F(AppDelegateTest, QuittingWithoutAnInstallationEndsAtOnceWithoutPromptOrEv
     EXPECT_EQ(runLoop([] { QCoreApplication::postEvent(qApp, new QEvent(QEvent::Quit)); }), 0);
     EXPECT_EQ(delegate->quitMenuItem()->shortcut(), QKeySequence("Ctrl+Q"));
     EXPECT_TRUE(events.isEmpty());
-    EXPECT_TRUE(delegate->applicationShouldTerminateAfterLastWindowClosed());
 }
 
 TEST_F(AppDelegateTest, DuringAnInstallationEveryQuitRequestPromptsUntilQuitIsChosen) {
-    delegate->installing = true;
+    startInstalling();
     QPointer<QWidget> firstPrompt;
     const int result = runLoop([&] {
         delegate->quitMenuItem()->trigger();
@@ -176,12 +177,12 @@ TEST(AppStartTest, ALayoutWithoutAnOutletOrAnActionIsAStartUpErrorNamingIt) {
     bundle.editLayout("MainMenu", "name=\"installButton\"", "name=\"startButton\"");
     bundle.editLayout("MainMenu", "name=\"licenseMenuItem\"", "name=\"bogusMenuItem\"");
     QString error;
-    EXPECT_FALSE(TQMainLayout::load(&error));
+    EXPECT_FALSE(TQMainLayout::load(&error, testInstallation()));
     EXPECT_TRUE(error.contains("installButton")) << error.toStdString();
     EXPECT_TRUE(error.contains("clickBogusMenuItem()")) << error.toStdString();
 
     TestBundle broken;
     QFile::remove(broken.path() + "/Contents/Resources/MainMenu.ui");
-    EXPECT_FALSE(TQMainLayout::load(&error));
+    EXPECT_FALSE(TQMainLayout::load(&error, testInstallation()));
     EXPECT_TRUE(error.contains("MainMenu.ui")) << error.toStdString();
 }

@@ -56,9 +56,15 @@ void TestBundle::editLayout(const QString& name, const QString& from, const QStr
     file.write(text.toUtf8());
 }
 
+Installation& testInstallation() {
+    static Installation installation(Installation::systemCollaborators());
+    return installation;
+}
+
 std::unique_ptr<TQMainLayout> loadMainLayout(std::unique_ptr<AppDelegate> delegate) {
     QString error;
-    std::unique_ptr<TQMainLayout> layout = TQMainLayout::load(&error, std::move(delegate));
+    std::unique_ptr<TQMainLayout> layout =
+        TQMainLayout::load(&error, testInstallation(), std::move(delegate));
     EXPECT_TRUE(layout) << error.toStdString();
     return layout;
 }

@@ -3,6 +3,7 @@
 #include "AppDelegate.h"
 #include "Controls/TQMainLayout.h"
 #include "Controls/TQMaskWindow.h"
+#include "Installation/Installation.h"
 #include "Platform/Workspace.h"
 
 #include <QList>
@@ -28,6 +29,9 @@ public:
 private:
     QString _path;
 };
+
+// The installation the layouts of the tests show: the system's parts, made once.
+[[nodiscard]] Installation& testInstallation();
 
 // The main layout of the main bundle; fails the calling test when it cannot be loaded.
 [[nodiscard]] std::unique_ptr<TQMainLayout>

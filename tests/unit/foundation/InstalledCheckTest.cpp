@@ -1,10 +1,10 @@
 #include "BundleBuilder.h"
 #include "Extensions/StringExtension.h"
+#include "Installation/Installation.h"
 #include "LogCapture.h"
 #include "Platform/Bundle.h"
 #include "Platform/SearchPaths.h"
 #include "Platform/UserDefaults.h"
-#include "TQWindowController.h"
 #include "TestEnvironment.h"
 
 #include <QDir>
@@ -60,22 +60,31 @@ protected:
 };
 
 TEST_F(InstalledCheckTest, TheProductTestNeedsTheIdentifierAndVersionSevenOrLater) {
-    EXPECT_FALSE(
-        TQWindowController::isScriboraApplication(file(product(root, "Old.app", "6.5.2"))));
-    EXPECT_TRUE(TQWindowController::isScriboraApplication(file(product(root, "At.app", "7.0.0"))));
-    EXPECT_TRUE(TQWindowController::isScriboraApplication(file(product(root, "New.app", "7.1"))));
-    EXPECT_FALSE(TQWindowController::isScriboraApplication(
+    EXPECT_FALSE(Installation::isScriboraApplication(file(product(root, "Old.app", "6.5.2"))));
+    EXPECT_TRUE(Installation::isScriboraApplication(file(product(root, "At.app", "7.0.0"))));
+    EXPECT_TRUE(Installation::isScriboraApplication(file(product(root, "New.app", "7.1"))));
+    EXPECT_FALSE(Installation::isScriboraApplication(
         file(product(root, "Other.app", "7.0.0", "com.example.Other"))));
-    EXPECT_FALSE(TQWindowController::isScriboraApplication(
+    EXPECT_FALSE(Installation::isScriboraApplication(
         file(product(root, "Case.app", "7.0.0", "com.example.product"))));
 
     const QString binary = BundleBuilder::writeProduct(root, "Binary.app", productIdentifier, "8.0",
                                                        BundleBuilder::Format::Binary);
-    EXPECT_TRUE(TQWindowController::isScriboraApplication(file(binary)));
+    EXPECT_TRUE(Installation::isScriboraApplication(file(binary)));
 
     const QString noVersion = root + "/NoVersion.app";
     BundleBuilder::writeInfo(noVersion, {{"CFBundleIdentifier", productIdentifier}});
-    EXPECT_FALSE(TQWindowController::isScriboraApplication(file(noVersion)));
+    EXPECT_FALSE(Installation::isScriboraApplication(file(noVersion)));
+
+    // A copy cut short, or one still being built under its hidden name, cannot be launched.
+    const QString noProgram = product(root, "NoProgram.app", "7.0.0");
+    QFile::remove(noProgram + "/Contents/Linux/product");
+    EXPECT_FALSE(Installation::isScriboraApplication(file(noProgram)));
+    const QString notExecutable = product(root, "NotExecutable.app", "7.0.0");
+    QFile::setPermissions(notExecutable + "/Contents/Linux/product", QFile::ReadOwner);
+    EXPECT_FALSE(Installation::isScriboraApplication(file(notExecutable)));
+    EXPECT_FALSE(
+        Installation::isScriboraApplication(file(product(root, ".P.app.partial-x1", "7.0.0"))));
 }
 
 TEST_F(InstalledCheckTest, BrokenBundlesFailTheProductTestQuietly) {
@@ -87,33 +96,31 @@ TEST_F(InstalledCheckTest, BrokenBundlesFailTheProductTestQuietly) {
     QFile(plainFile).open(QIODevice::WriteOnly);
 
     for (const QString& path : {malformed, noContents, plainFile, root + "/Missing.app"})
-        EXPECT_FALSE(TQWindowController::isScriboraApplication(file(path))) << path.toStdString();
-    EXPECT_FALSE(TQWindowController::isScriboraApplication(QUrl()));
+        EXPECT_FALSE(Installation::isScriboraApplication(file(path))) << path.toStdString();
+    EXPECT_FALSE(Installation::isScriboraApplication(QUrl()));
 }
 
 TEST_F(InstalledCheckTest, TheFallbackProductIdentifier) {
-    EXPECT_EQ(TQWindowController::installAppBundleID(), productIdentifier);
+    EXPECT_EQ(Installation::installAppBundleID(), productIdentifier);
     BundleBuilder::writeInfo(root + "/Installer.app", {});
-    EXPECT_EQ(TQWindowController::installAppBundleID(), "com.orvanta.Scribora");
+    EXPECT_EQ(Installation::installAppBundleID(), "com.orvanta.Scribora");
 }
 
 TEST_F(InstalledCheckTest, TheScanTakesTheFirstQualifyingBundleOfTheMachineFolderThenTheUsers) {
     product(machine, "Old.app", "6.0");
     product(machine, "Other.app", "9.0", "com.example.Other");
     QDir().mkpath(machine + "/not-a-bundle");
-    TQWindowController idle;
+    Installation idle(Installation::systemCollaborators());
     idle.checkApplicationHasInstalled();
     EXPECT_TRUE(idle.installedApplicationURL().isEmpty());
-    EXPECT_TRUE(idle.installButtonTitle().isNull());
 
     const QString inUser = product(user, "Mine.app", "7.0.0");
-    TQWindowController fromUser;
+    Installation fromUser(Installation::systemCollaborators());
     fromUser.checkApplicationHasInstalled();
     EXPECT_EQ(fromUser.installedApplicationURL(), file(inUser));
-    EXPECT_EQ(fromUser.installButtonTitle(), localized("Launch"));
 
     const QString inMachine = product(machine, "Renamed Anything", "7.2");
-    TQWindowController fromMachine;
+    Installation fromMachine(Installation::systemCollaborators());
     fromMachine.checkApplicationHasInstalled();
     EXPECT_EQ(fromMachine.installedApplicationURL(), file(inMachine));
 }
@@ -123,7 +130,7 @@ TEST_F(InstalledCheckTest, LinksInTheFolderCountAsTheirBundleAndDanglingOnesAreP
     ASSERT_TRUE(QFile::link(root + "/gone.app", machine + "/Dangling.app"));
     ASSERT_TRUE(QFile::link(elsewhere, machine + "/Link.app"));
 
-    TQWindowController controller;
+    Installation controller(Installation::systemCollaborators());
     controller.checkApplicationHasInstalled();
     EXPECT_EQ(controller.installedApplicationURL(), file(machine + "/Link.app"));
 }
@@ -134,18 +141,18 @@ TEST_F(InstalledCheckTest, TheRememberedCopyComesFirstAndIsDroppedWhenDeleted) {
     ASSERT_TRUE(
         Platform::UserDefaults::standard().setString("ApplicationInstallDirectory", remembered));
 
-    TQWindowController first;
+    Installation first(Installation::systemCollaborators());
     first.checkApplicationHasInstalled();
     EXPECT_EQ(first.installedApplicationURL(), file(remembered));
 
     QDir(remembered).removeRecursively();
-    TQWindowController second;
+    Installation second(Installation::systemCollaborators());
     second.checkApplicationHasInstalled();
     EXPECT_EQ(second.installedApplicationURL(), file(machine + "/Scanned.app"));
 }
 
 TEST_F(InstalledCheckTest, TheInstallFolderIsTheMachineFolderElseTheUsersCreatedOnDemand) {
-    TQWindowController controller;
+    Installation controller(Installation::systemCollaborators());
     EXPECT_EQ(controller.applicationURL(), file(machine));
 
     Platform::SearchPaths::setShared(std::make_shared<RootedSearchPaths>(root + "/no-opt"));
@@ -161,7 +168,7 @@ TEST_F(InstalledCheckTest, AUserFolderThatCannotBeCreatedIsLoggedAndGivesNothing
         std::make_shared<RootedSearchPaths>(root + "/no-opt", root + "/file/Applications"));
 
     LogCapture log;
-    TQWindowController controller;
+    Installation controller(Installation::systemCollaborators());
     EXPECT_TRUE(controller.applicationURL().isEmpty());
     ASSERT_EQ(log.lines().size(), 1);
     EXPECT_TRUE(

@@ -38,21 +38,26 @@ TEST(OperationQueueTest, BlocksRunInOrderOnOneWorkerThread) {
     EXPECT_NE(worker, std::this_thread::get_id());
 }
 
-TEST(MainQueueTest, BlocksFromOtherThreadsRunOnTheMainThreadInOrder) {
+TEST(MainQueueTest, BlocksFromOtherThreadsRunOnTheMainThreadInOrderWhileTheirOwnerLives) {
+    (void)Platform::mainQueue(); // first used on the main thread, as the installer does
     std::vector<int> order;
     std::atomic<int> offMain{0};
+    Platform::Lifetime owner;
+    auto gone = std::make_unique<Platform::Lifetime>();
     {
         Platform::OperationQueue worker;
         for (int i = 0; i < 50; ++i)
             worker.addOperation([&, i] {
-                Platform::mainQueue().addOperation([&, i] {
+                Platform::mainQueue().addOperation(owner, [&, i] {
                     if (QThread::currentThread() != qApp->thread())
                         ++offMain;
                     order.push_back(i);
                 });
+                Platform::mainQueue().addOperation(*gone, [&] { order.push_back(-1); });
             });
         worker.waitUntilAllOperationsAreFinished();
     }
+    gone.reset();
     for (int spins = 0; order.size() < 50 && spins < 1000; ++spins)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     ASSERT_EQ(order.size(), 50u);

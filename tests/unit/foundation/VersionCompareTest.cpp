@@ -1,4 +1,4 @@
-#include "TQWindowController.h"
+#include "Installation/Installation.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ TEST(VersionCompareTest, TheNewerFirstVersionGivesMinusOne) {
         {"negative numbers saturate too", "-99999999999999999999999", "-9223372036854775807", 1},
     };
     for (const Comparison& row : table)
-        EXPECT_EQ(TQWindowController::compare(row.first, row.second), row.expected) << row.reads;
+        EXPECT_EQ(Installation::compare(row.first, row.second), row.expected) << row.reads;
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "TQWindowController.h"
+#include "Installation/Installation.h"
 
 #include "Extensions/BundleExtension.h"
 #include "Extensions/StringExtension.h"
@@ -50,14 +50,30 @@ bool isExecutableFileAtPath(const QString& path) {
     return !path.isEmpty() && access(QFile::encodeName(path).constData(), X_OK) == 0;
 }
 
+// A copy that was cut short may hold its settings but not its program, and a copy still being
+// built lives under a hidden ".partial-" name; neither can be launched.
+bool isComplete(const Platform::Bundle& bundle) {
+    const QString name = QFileInfo(bundle.bundlePath()).fileName();
+    if (name.startsWith(QLatin1Char('.')) && name.contains(QStringLiteral(".partial-")))
+        return false;
+    const QString program = bundle.executablePath();
+    return !program.isEmpty() && QFileInfo(program).isFile() && isExecutableFileAtPath(program);
+}
+
 } // namespace
 
-QString TQWindowController::installAppBundleID() {
+void Installation::offerLaunch(const QUrl& applicationURL) {
+    m_applicationURL = applicationURL;
+    if (m_view)
+        m_view->setInstallButtonTitle(localized(QStringLiteral("Launch")));
+}
+
+QString Installation::installAppBundleID() {
     const QString identifier = ::installAppBundleID();
     return identifier.isNull() ? QStringLiteral("com.orvanta.Scribora") : identifier;
 }
 
-qint64 TQWindowController::compare(const QString& a, const QString& b) {
+qint64 Installation::compare(const QString& a, const QString& b) {
     const QStringList first = components(a);
     const QStringList second = components(b);
     for (qsizetype i = 0; i < first.size(); ++i) {
@@ -73,7 +89,7 @@ qint64 TQWindowController::compare(const QString& a, const QString& b) {
     return second.size() > first.size() ? 1 : 0;
 }
 
-bool TQWindowController::isScriboraApplication(const QUrl& url) {
+bool Installation::isScriboraApplication(const QUrl& url) {
     const QString path = url.toLocalFile();
     if (path.isEmpty() || !fileExistsAtPath(path))
         return false;
@@ -84,10 +100,10 @@ bool TQWindowController::isScriboraApplication(const QUrl& url) {
     if (identifier.isNull() || identifier != installAppBundleID())
         return false;
     const qint64 order = compare(bundleShortVersion(*bundle), minimumVersion);
-    return order == -1 || order == 0;
+    return (order == -1 || order == 0) && isComplete(*bundle);
 }
 
-void TQWindowController::checkStandardApplicationHasInstalled(long mask) {
+void Installation::checkStandardApplicationHasInstalled(long mask) {
     const QString folder = Platform::SearchPaths::shared().applicationDirectory(mask);
     if (folder.isNull())
         return;
@@ -97,27 +113,25 @@ void TQWindowController::checkStandardApplicationHasInstalled(long mask) {
         const QUrl candidate = QUrl::fromLocalFile(folder + QLatin1Char('/') + entry);
         if (!isScriboraApplication(candidate))
             continue;
-        _applicationURL = candidate;
-        setInstallButtonTitle(localized(QStringLiteral("Launch")));
+        offerLaunch(candidate);
         return;
     }
 }
 
-void TQWindowController::checkApplicationHasInstalled() {
+void Installation::checkApplicationHasInstalled() {
     const QString remembered = Platform::UserDefaults::standard().stringForKey(
         QStringLiteral("ApplicationInstallDirectory"));
     if (isExecutableFileAtPath(remembered) &&
         isScriboraApplication(QUrl::fromLocalFile(remembered))) {
-        _applicationURL = QUrl::fromLocalFile(remembered);
-        setInstallButtonTitle(localized(QStringLiteral("Launch")));
+        offerLaunch(QUrl::fromLocalFile(remembered));
         return;
     }
     checkStandardApplicationHasInstalled(Platform::SystemDomainMask);
-    if (_applicationURL.isEmpty())
+    if (m_applicationURL.isEmpty())
         checkStandardApplicationHasInstalled(Platform::UserDomainMask);
 }
 
-QUrl TQWindowController::applicationURL() const {
+QUrl Installation::applicationURL() const {
     const Platform::SearchPaths& paths = Platform::SearchPaths::shared();
     const QString local = paths.applicationDirectory(Platform::LocalDomainMask);
     if (local.isNull())

@@ -1,6 +1,7 @@
-#include "TQWindowController.h"
+#include "Installation/Installation.h"
 
 #include "GoogleReporter/TQGoogleReporter.h"
+#include "Installation/InstallationTable.h"
 #include "Platform/Log.h"
 #include "Platform/UserDefaults.h"
 #include "Platform/Workspace.h"
@@ -53,25 +54,28 @@ QString attributesDescription(const QString& path) {
 
 } // namespace
 
-void TQWindowController::launch(const QUrl& applicationURL) {
-    if (Platform::Workspace::shared().openURL(applicationURL)) {
+using namespace InstallationTable;
+
+void Installation::launch(const QUrl& applicationURL) {
+    m_state = State::Launching;
+    if (m_parts.workspace.openURL(applicationURL)) {
         setApplicationURL(applicationURL);
-        TQGoogleReporter::shared().createWrapperTag();
+        m_parts.reporter.createWrapperTag();
         (void)Platform::UserDefaults::standard().setString(
             QStringLiteral("ApplicationInstallDirectory"), applicationURL.toLocalFile());
-        sendEvent(QStringLiteral("Launch_Success"), applicationURL.toLocalFile());
+        sendEvent(launchSuccess, applicationURL.toLocalFile());
         endInstall(true);
         return;
     }
     const QString parent = QFileInfo(applicationURL.toLocalFile()).path();
-    sendEvent(QStringLiteral("Launch_Fail"), QString(), attributesDescription(parent));
+    sendEvent(launchFail, QString(), attributesDescription(parent));
     setApplicationURL(QUrl());
-    Platform::Log::write(QStringLiteral("应用程序启动失败"));
+    Platform::Log::write(launchFailed);
     showInstallErrorDialog();
 }
 
-void TQWindowController::launchInstalledApplication() {
+void Installation::launchInstalledApplication() {
     QString error;
-    (void)Platform::Workspace::shared().launchApplication(_applicationURL, &error);
+    (void)m_parts.workspace.launchApplication(m_applicationURL, &error);
     Platform::Log::write(error.isNull() ? QStringLiteral("(null)") : error);
 }

@@ -1,0 +1,106 @@
+#include "Installation/Installation.h"
+
+#include "Extensions/StringExtension.h"
+#include "Extensions/URLExtension.h"
+#include "Installation/InstallationTable.h"
+#include "Platform/FileManager.h"
+#include "Platform/Log.h"
+#include "Platform/Workspace.h"
+#include "TQDownloader.h"
+
+using namespace InstallationTable;
+
+void Installation::clickInstallButton() {
+    if (!m_applicationURL.isEmpty() && isScriboraApplication(m_applicationURL)) {
+        launchInstalledApplication();
+        return;
+    }
+    sendEvent(downloadNumber);
+    if (installDirectoryURL().isEmpty())
+        setInstallDirectoryURL(applicationURL());
+    if (!installDirectoryURL().isEmpty()) {
+        startInstall();
+        return;
+    }
+    selectInstallDirectory([this](const QUrl& directory) {
+        if (directory.isEmpty())
+            return;
+        setInstallDirectoryURL(directory);
+        startInstall();
+    });
+}
+
+void Installation::startInstall() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = std::stop_source();
+    }
+    if (m_view) {
+        m_view->updateProgress(0);
+        m_view->setStageLabel(localized(QStringLiteral("Downloading")));
+        m_view->installationStarted();
+    }
+    m_isInstalling = true;
+    download(installPackageURL());
+}
+
+void Installation::download(const QUrl& url) {
+    m_state = State::Downloading;
+    markStageStart();
+    if (url.isEmpty()) {
+        failStage(downloadFail, downloadAddressEmpty, QString());
+        return;
+    }
+    // Both callbacks run on the downloader's queue; the later stages run there too.
+    m_parts.downloader.download(
+        url, [this](double value, double) { reportProgress(value * 0.9); },
+        [this, stop = stopToken()](const QUrl& location) {
+            if (!stop.stop_requested())
+                didDownload(location);
+        });
+}
+
+void Installation::didDownload(const QUrl& location) {
+    const QString path = location.isEmpty() ? QString() : location.toLocalFile();
+    if (path.isEmpty() || !m_parts.files.itemExistsAtPath(path)) {
+        failStage(downloadFail, downloadFailed, path);
+        return;
+    }
+    sendEvent(downloadSuccess);
+    sendEvent(downloadTimeInterval, stageDuration());
+    unarchive(location);
+}
+
+void Installation::endInstall(bool launched) {
+    onMainThread([this, launched] {
+        m_isInstalling = false;
+        m_state = launched ? State::Finished : State::Idle;
+        if (!m_view)
+            return;
+        m_view->updateProgress(0);
+        m_view->installationEnded();
+        m_view->setInstallButtonTitle(
+            localized(launched ? QStringLiteral("Launch") : QStringLiteral("Install")));
+    });
+}
+
+void Installation::showInstallErrorDialog() {
+    m_state = State::Failed;
+    showInView([](InstallationView& view) { view.showInstallErrorDialog(); });
+}
+
+void Installation::tryAgain() {
+    sendEvent(error, errorTryAgain);
+    download(installPackageURL());
+}
+
+void Installation::directDownload() {
+    sendEvent(error, errorDirectDownload);
+    (void)m_parts.workspace.openURL(directDMGPackageURL());
+    endInstall(false);
+}
+
+void Installation::quitAfterError() {
+    sendEvent(error, errorQuit);
+    endInstall(false);
+}

@@ -1,0 +1,106 @@
+#include "Installation/Installation.h"
+
+#include "Extensions/StringExtension.h"
+#include "Extensions/URLExtension.h"
+#include "Installation/InstallationTable.h"
+#include "Platform/FileManager.h"
+#include "Platform/Log.h"
+#include "TQDownloader.h"
+
+#include <QFile>
+#include <unistd.h>
+
+using namespace InstallationTable;
+
+namespace {
+
+bool isWritableFileAtPath(const QString& path) {
+    return access(QFile::encodeName(path).constData(), W_OK) == 0;
+}
+
+} // namespace
+
+void Installation::install(const QUrl& bundleURL) {
+    m_state = State::Installing;
+    markStageStart();
+    const QString bundlePath = bundleURL.toLocalFile();
+    if (!m_parts.files.itemExistsAtPath(bundlePath)) {
+        failStage(installFail, bundleMissing, bundlePath);
+        return;
+    }
+    const QUrl directory = installDirectoryURL();
+    if (directory.isEmpty()) {
+        failStage(installFail, applicationsFolderMissing, QString());
+        return;
+    }
+
+    const QString name = lastPathComponent(bundlePath);
+    QString destination = directory.toLocalFile() + QLatin1Char('/') + name;
+    if (m_parts.files.itemExistsAtPath(destination)) {
+        const QUrl unique = generateUniqueURL(name, directory);
+        destination = unique.isEmpty() ? QString() : unique.toLocalFile();
+    }
+
+    const bool copied =
+        !destination.isEmpty() && (isWritableFileAtPath(directory.toLocalFile())
+                                       ? copy(bundlePath, destination)
+                                       : copyWithAuthority(bundlePath, destination));
+    if (stopToken().stop_requested())
+        return;
+    if (!copied) {
+        selectDirectoryAfterFailedCopy(bundleURL, destination);
+        return;
+    }
+    sendEvent(installSuccess);
+    sendEvent(installTimeInterval, stageDuration());
+    launch(QUrl::fromLocalFile(destination));
+}
+
+// The repeated install runs on the downloader's queue like the first, so the window stays
+// responsive and a stop waits for it.
+void Installation::selectDirectoryAfterFailedCopy(const QUrl& bundleURL,
+                                                  const QString& destination) {
+    m_state = State::AwaitingAnswer;
+    selectInstallDirectory([this, bundleURL, destination, stop = stopToken()](const QUrl& chosen) {
+        if (stop.stop_requested())
+            return;
+        sendEvent(InstallationTable::selectInstallDirectory,
+                  chosen.isEmpty() ? QString() : chosen.toLocalFile());
+        if (!chosen.isEmpty()) {
+            setInstallDirectoryURL(chosen);
+            m_parts.downloader.addOperation([this, bundleURL] { install(bundleURL); });
+            return;
+        }
+        sendEvent(installFail, copyFailed, destination);
+        endInstall(false);
+    });
+}
+
+bool Installation::copy(const QString& source, const QString& destination) {
+    // The file manager removes what a failed or stopped copy had written, and never
+    // overwrites.
+    QString description;
+    if (m_parts.files.copyItemAtPath(source, destination, &description, stopToken()))
+        return true;
+    if (stopToken().stop_requested())
+        return false;
+    Platform::Log::write(description);
+    sendEvent(installFail, description);
+    return false;
+}
+
+bool Installation::copyWithAuthority(const QString& source, const QString& destination) {
+    const int status = m_parts.runPrivileged(QStringLiteral("/bin/cp"),
+                                             {QStringLiteral("-a"), source, destination});
+    // A copy that stopped part-way leaves something behind; only the tool's own success counts.
+    return status == 0 && m_parts.files.itemExistsAtPath(destination);
+}
+
+void Installation::selectInstallDirectory(std::function<void(const QUrl&)> callback) {
+    showInView([callback = std::move(callback)](InstallationView& view) {
+        view.selectInstallDirectory([callback](const QUrl& directory) {
+            if (callback)
+                callback(directory);
+        });
+    });
+}

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "GoogleReporter/TQGoogleReporter.h"
+#include "GoogleReporter/TQHitTransport.h"
+#include "HttpsTestServer.h"
+#include "Installation/Installation.h"
+#include "Installation/InstallationView.h"
+#include "LogCapture.h"
+#include "Platform/SearchPaths.h"
+#include "Platform/URLSession.h"
+#include "Platform/Workspace.h"
+#include "TQDownloader.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <QVariantMap>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+// An analytics event as the collector receives it; a null text was left out of the hit.
+struct Event {
+    QString category;
+    QString action;
+    QString label;
+    bool operator==(const Event&) const = default;
+};
+void PrintTo(const Event& event, std::ostream* out);
+
+// Stands in for the collector: the events of the hits, in the order they were sent.
+class RecordingTransport : public TQHitTransport {
+public:
+    QString get(const QUrl& url) override;
+    void cancel() override {}
+    [[nodiscard]] QList<Event> events() const;
+    void clear();
+
+private:
+    mutable std::mutex m_mutex;
+    QList<QUrl> m_hits;
+};
+
+// The machine-wide applications folder of the test (or none); the user's stays the default.
+class TestSearchPaths : public Platform::SearchPaths {
+public:
+    explicit TestSearchPaths(QString applications) : m_applications(std::move(applications)) {}
+    QString applicationDirectory(long mask) const override;
+
+private:
+    QString m_applications;
+};
+
+// Records web addresses instead of opening a browser; bundles are opened for real.
+class RecordingWorkspace : public Platform::Workspace {
+public:
+    bool openURL(const QUrl& url) override;
+    QList<QUrl> webAddresses;
+};
+
+// Records what the installation shows; answers each directory panel with the next answer
+// (a null URL cancels).
+class RecordingView : public InstallationView {
+public:
+    void setInstallButtonTitle(const QString& title) override { this->title = title; }
+    void installationStarted() override { shown << QStringLiteral("started"); }
+    void setStageLabel(const QString& text) override { labels << text; }
+    void updateProgress(double value) override { progress << value; }
+    void showInstallErrorDialog() override { ++dialogs; }
+    void selectInstallDirectory(std::function<void(const QUrl&)> answer) override;
+    void installationEnded() override { shown << QStringLiteral("ended"); }
+
+    QString title;
+    QStringList shown;
+    QStringList labels;
+    QList<double> progress;
+    int dialogs = 0;
+    int panels = 0;
+    QList<QUrl> answers;
+};
+
+// An installation with real parts: the downloader against a scripted HTTPS server that is the
+// link service and the package server, the real extractors and copies in the test's folders,
+// the sample product Scribora launched for real. The administrator prompt and the browser are
+// stand-ins; the clock moves 0.25 s at each reading.
+class InstallationTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A fresh installation (and downloader) with these parts; the records start empty.
+    void restart();
+    // Writes the installer's settings; extra keys override the defaults.
+    void writeInstallerSettings(const QVariantMap& extra = {});
+    // What the link service's c1 leads to, on this server.
+    void linkPackageTo(const QString& path);
+    void serveExample(const QString& name);
+    // A copy of the sample product's bundle in `folder`.
+    [[nodiscard]] QString copyOfScribora(const QString& folder) const;
+    // The program paths of Scribora's starts so far.
+    [[nodiscard]] static QStringList scriboraStarts();
+    // Turns the event loop until the condition holds or 20 s have passed.
+    static bool waitFor(const std::function<bool()>& condition);
+    // Waits until the installation has ended, failed or is waiting for an answer.
+    bool waitForRest();
+    [[nodiscard]] QStringList applicationsEntries() const;
+
+    QString root;
+    QString applications;
+    HttpsTestServer server;
+    QString packagePath = QStringLiteral("/packages/Scribora.zip");
+    std::shared_ptr<Platform::URLSession> session;
+    std::shared_ptr<RecordingTransport> transport;
+    std::unique_ptr<TQGoogleReporter> reporter;
+    std::shared_ptr<RecordingWorkspace> workspace;
+    std::unique_ptr<TQDownloader> downloader;
+    Installation::Extractor unzip;
+    Installation::Extractor unarchiveDiskImage;
+    Installation::PrivilegedRunner runPrivileged;
+    std::unique_ptr<Installation> installation;
+    RecordingView view;
+    LogCapture log;
+};

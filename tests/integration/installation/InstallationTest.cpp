@@ -1,0 +1,517 @@
+#include "InstallationFixture.h"
+
+#include "BundleBuilder.h"
+#include "Installation/InstallationTable.h"
+#include "Platform/UserDefaults.h"
+#include "TestEnvironment.h"
+#include "Unarchiving/TQZip.h"
+#include "ZipBuilder.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QUrlQuery>
+#include <condition_variable>
+#include <sys/stat.h>
+
+namespace {
+
+using State = Installation::State;
+namespace T = InstallationTable;
+
+const QString any = QStringLiteral("<any>");
+const QString quarter = QStringLiteral("0.25");
+
+// The events of a successful installation up to the launch, whose action is `launched`.
+QList<Event> installedAndLaunched(const QString& launched) {
+    return {{T::downloadNumber, {}, {}},
+            {T::downloadSuccess, {}, {}},
+            {T::downloadTimeInterval, quarter, {}},
+            {T::unarchiveTimeInterval, quarter, {}},
+            {T::installSuccess, {}, {}},
+            {T::installTimeInterval, quarter, {}},
+            {T::launchSuccess, launched, {}}};
+}
+
+// `actual` as `expected`, where <any> stands for any text that was sent.
+bool matches(const QList<Event>& actual, const QList<Event>& expected) {
+    const auto same = [](const QString& a, const QString& e) {
+        return e == any ? !a.isNull() : a == e;
+    };
+    return actual.size() == expected.size() &&
+           std::equal(actual.cbegin(), actual.cend(), expected.cbegin(),
+                      [&](const Event& a, const Event& e) {
+                          return a.category == e.category && same(a.action, e.action) &&
+                                 same(a.label, e.label);
+                      });
+}
+
+QString zipOf(const QString& path, const std::function<void(ZipBuilder&)>& fill) {
+    ZipBuilder zip(path);
+    fill(zip);
+    EXPECT_TRUE(zip.close());
+    return path;
+}
+
+// An extractor that, at its first report past `from` percent, waits until the installation is
+// stopped; `reportsAfterStop` counts the reports that came after it, which an extraction that
+// ends at the stop has none of (but the closing 100 when it was stopped at its last item).
+Installation::Extractor pausingPast(double from, Installation::Extractor extractor,
+                                    std::atomic<bool>& paused, std::atomic<int>& reportsAfterStop) {
+    return [from, extractor, &paused, &reportsAfterStop](
+               const QUrl& package, const QUrl& destination,
+               const std::function<void(double, double)>& progress, std::stop_token stop) {
+        return extractor(
+            package, destination,
+            [&, stop](double value, double total) {
+                progress(value, total);
+                if (paused && value < 100)
+                    ++reportsAfterStop;
+                if (value <= from || paused.exchange(true))
+                    return;
+                std::mutex mutex;
+                std::condition_variable_any stopped;
+                std::unique_lock lock(mutex);
+                stopped.wait(lock, stop, [] { return false; });
+            },
+            stop);
+    };
+}
+
+class OutcomeTest;
+
+struct Outcome {
+    const char* label;
+    std::function<void(OutcomeTest&)> arrange;
+    // The events expected, given the applications folder.
+    std::function<QList<Event>(const QString& applications)> events;
+    State state;
+    QStringList installed;
+};
+
+class OutcomeTest : public InstallationTest {
+public:
+    QString root() const { return InstallationTest::root; }
+    QString applicationsFolder() const { return applications; }
+    HttpsTestServer& scripted() { return server; }
+    void link(const QString& path) { linkPackageTo(path); }
+    void settings(const QVariantMap& extra) { writeInstallerSettings(extra); }
+    void answer(const QUrl& directory) { answers << directory; }
+    void extractWith(Installation::Extractor extractor) { unzip = std::move(extractor); }
+    void copyAsAdministratorWith(Installation::PrivilegedRunner runner) {
+        runPrivileged = std::move(runner);
+    }
+    void searchApplicationsIn(const QString& folder) {
+        Platform::SearchPaths::setShared(std::make_shared<TestSearchPaths>(folder));
+    }
+    void run(const Outcome& outcome);
+
+private:
+    QList<QUrl> answers;
+};
+
+void OutcomeTest::run(const Outcome& outcome) {
+    writeInstallerSettings();
+    searchApplicationsIn(applications);
+    QDir(applications).removeRecursively();
+    QDir().mkpath(applications);
+    unzip = Installation::systemCollaborators().unzip;
+    linkPackageTo(QStringLiteral("/packages/Scribora.zip"));
+    serveExample(QStringLiteral("Scribora.zip"));
+    outcome.arrange(*this);
+    restart();
+    view.answers = std::exchange(answers, {});
+
+    installation->clickInstallButton();
+    const QList<Event> expected = outcome.events(applications);
+    EXPECT_TRUE(waitForRest()) << outcome.label;
+    EXPECT_TRUE(waitFor([&] { return transport->events().size() >= expected.size(); }))
+        << outcome.label;
+    EXPECT_TRUE(matches(transport->events(), expected))
+        << outcome.label << "\n  sent:     " << testing::PrintToString(transport->events())
+        << "\n  expected: " << testing::PrintToString(expected);
+    EXPECT_EQ(installation->state(), outcome.state) << outcome.label;
+    EXPECT_EQ(applicationsEntries(), outcome.installed) << outcome.label;
+    // The window saw the start and, unless a dialog waits, the end.
+    EXPECT_EQ(view.shown.value(0), "started") << outcome.label;
+    EXPECT_EQ(view.dialogs, outcome.state == State::Failed ? 1 : 0) << outcome.label;
+    EXPECT_TRUE(std::all_of(view.progress.cbegin(), view.progress.cend(),
+                            [](double value) { return value >= 0 && value <= 100; }));
+}
+
+TEST_F(OutcomeTest, EachStageSendsItsEventsAndEndsInTheRightState) {
+    const std::vector<Outcome> outcomes = {
+        {"a ZIP package is downloaded, unpacked, installed and launched",
+         [](OutcomeTest&) {},
+         [](const QString& applications) {
+             return installedAndLaunched(applications + "/Scribora.app");
+         },
+         State::Finished,
+         {"Scribora.app"}},
+        {"a disk image's bundle is found beside its other items",
+         [](OutcomeTest& t) { t.link("/packages/Scribora.dmg"); },
+         [](const QString& applications) {
+             return installedAndLaunched(applications + "/Scribora.app");
+         },
+         State::Finished,
+         {"Scribora.app"}},
+        {"the bundle is taken over the other items beside it",
+         [](OutcomeTest& t) {
+             // Several items, so the folder's listing is unlikely to begin with the bundle.
+             const QString zip = zipOf(t.root() + "/ReadMeFirst.zip", [](ZipBuilder& z) {
+                 z.addDirectory("__MACOSX/");
+                 for (const char* name : {"Read Me.txt", "License.txt", "a.txt", "b.txt", "c.txt",
+                                          "d.txt", "e.txt", "f.txt", "g.txt"})
+                     z.addFile(name, "read me");
+                 z.addFolder(TQ_BINARY_DIR "/examples/Scribora.app", "Scribora.app/");
+             });
+             t.scripted().serveFile("/packages/ReadMeFirst.zip", zip);
+             t.link("/packages/ReadMeFirst.zip");
+         },
+         [](const QString& applications) {
+             return installedAndLaunched(applications + "/Scribora.app");
+         },
+         State::Finished,
+         {"Scribora.app"}},
+        {"an existing copy is kept and the new one gets a numbered name",
+         [](OutcomeTest& t) {
+             BundleBuilder::writeProduct(t.applicationsFolder(), "Scribora.app",
+                                         "com.orvanta.Scribora", "6.0");
+         },
+         [](const QString& applications) {
+             return installedAndLaunched(applications + "/Scribora (1).app");
+         },
+         State::Finished,
+         {"Scribora (1).app", "Scribora.app"}},
+        {"without a package address the downloader is not asked",
+         [](OutcomeTest& t) {
+             t.settings({{"PID", "no link"}});
+         },
+         [](const QString&) -> QList<Event> {
+             return {{T::downloadNumber, {}, {}}, {T::downloadFail, T::downloadAddressEmpty, {}}};
+         },
+         State::Failed,
+         {}},
+        {"a refused download ends in the dialog",
+         [](OutcomeTest& t) { t.scripted().respond("/packages/Scribora.zip", 404, "<html/>"); },
+         [](const QString&) -> QList<Event> {
+             return {{T::downloadNumber, {}, {}}, {T::downloadFail, T::downloadFailed, {}}};
+         },
+         State::Failed,
+         {}},
+        {"a body that is no archive fails the unpacking",
+         [](OutcomeTest& t) { t.scripted().serveBytes("/packages/Scribora.zip", "<html/>"); },
+         [](const QString&) -> QList<Event> {
+             return {{T::downloadNumber, {}, {}},
+                     {T::downloadSuccess, {}, {}},
+                     {T::downloadTimeInterval, quarter, {}},
+                     {T::installFail, T::extractionFailed, {}}};
+         },
+         State::Failed,
+         {}},
+        {"an unknown package kind is refused with its extension",
+         [](OutcomeTest& t) {
+             t.scripted().serveBytes("/packages/Scribora.pkg", "pkg");
+             t.link("/packages/Scribora.pkg");
+         },
+         [](const QString&) -> QList<Event> {
+             return {{T::downloadNumber, {}, {}},
+                     {T::downloadSuccess, {}, {}},
+                     {T::downloadTimeInterval, quarter, {}},
+                     {T::installFail, T::unsupportedPackage, "pkg"}};
+         },
+         State::Failed,
+         {}},
+        {"a disk image without a bundle reports its listing",
+         [](OutcomeTest& t) {
+             const QString folder = t.root() + "/no-bundle";
+             QDir().mkpath(folder);
+             QFile readMe(folder + "/Read Me.txt");
+             EXPECT_TRUE(readMe.open(QIODevice::WriteOnly));
+             readMe.close();
+             EXPECT_EQ(QProcess::execute(TQ_BINARY_DIR "/tests/tq_pack_dmg",
+                                         {folder, t.root() + "/NoBundle.dmg"}),
+                       0);
+             t.scripted().serveFile("/packages/NoBundle.dmg", t.root() + "/NoBundle.dmg");
+             t.link("/packages/NoBundle.dmg");
+         },
+         [](const QString&) -> QList<Event> {
+             return {{T::downloadNumber, {}, {}},
+                     {T::downloadSuccess, {}, {}},
+                     {T::downloadTimeInterval, quarter, {}},
+                     {T::installFail, T::bundleMissing, "(\"Read Me.txt\")"}};
+         },
+         State::Failed,
+         {}},
+        {"a failed copy asks for a folder, and cancelling ends the installation",
+         [](OutcomeTest& t) {
+             // A named pipe in the unpacked bundle cannot be copied.
+             t.extractWith([](const QUrl& package, const QUrl& destination,
+                              const std::function<void(double, double)>& progress,
+                              std::stop_token stop) {
+                 const bool unpacked =
+                     TQZip::unzipFile(package, destination, true, progress, nullptr, stop);
+                 mkfifo(QFile::encodeName(destination.toLocalFile() + "/Scribora.app/pipe"), 0600);
+                 return unpacked;
+             });
+         },
+         [](const QString& applications) -> QList<Event> {
+             return {{T::downloadNumber, {}, {}},
+                     {T::downloadSuccess, {}, {}},
+                     {T::downloadTimeInterval, quarter, {}},
+                     {T::unarchiveTimeInterval, quarter, {}},
+                     {T::installFail, any, {}},
+                     {T::selectInstallDirectory, {}, {}},
+                     {T::installFail, T::copyFailed, applications + "/Scribora.app"}};
+         },
+         State::Idle,
+         {}},
+        {"a folder chosen after a failed administrator copy takes over",
+         [](OutcomeTest& t) {
+             // Not writable even for the administrator; the prompt's copy fails there.
+             t.searchApplicationsIn("/proc/1");
+             t.copyAsAdministratorWith([](const QString&, const QStringList&) { return 1; });
+             t.answer(QUrl::fromLocalFile(t.applicationsFolder()));
+         },
+         [](const QString& applications) {
+             QList<Event> events = installedAndLaunched(applications + "/Scribora.app");
+             events.insert(4, {T::selectInstallDirectory, applications, {}});
+             return events;
+         },
+         State::Finished,
+         {"Scribora.app"}},
+        {"a bundle that cannot be opened fails the launch",
+         [](OutcomeTest& t) {
+             const QString zip = zipOf(t.root() + "/NoProgram.zip", [](ZipBuilder& z) {
+                 z.addFile("Scribora.app/Contents/Info.plist",
+                           BundleBuilder::serialize({{"CFBundleIdentifier", "com.orvanta.Scribora"},
+                                                     {"CFBundleShortVersionString", "7.1.0"}},
+                                                    BundleBuilder::Format::Xml));
+             });
+             t.scripted().serveFile("/packages/NoProgram.zip", zip);
+             t.link("/packages/NoProgram.zip");
+         },
+         [](const QString&) -> QList<Event> {
+             return {{T::downloadNumber, {}, {}},
+                     {T::downloadSuccess, {}, {}},
+                     {T::downloadTimeInterval, quarter, {}},
+                     {T::unarchiveTimeInterval, quarter, {}},
+                     {T::installSuccess, {}, {}},
+                     {T::installTimeInterval, quarter, {}},
+                     {T::launchFail, {}, any}};
+         },
+         State::Failed,
+         {"Scribora.app"}},
+    };
+    for (const Outcome& outcome : outcomes)
+        run(outcome);
+}
+
+TEST_F(InstallationTest, ALaunchRemembersTheCopyAndTheNextClickStartsItWithoutReporting) {
+    installation->clickInstallButton();
+    ASSERT_TRUE(waitForRest());
+    const QString installed = applications + "/Scribora.app";
+    ASSERT_TRUE(waitFor([] { return !scriboraStarts().isEmpty(); }));
+    EXPECT_EQ(scriboraStarts().first(), installed + "/Contents/Linux/Scribora");
+    EXPECT_EQ(QFileInfo(installed + "/Contents/Frameworks/ScriboraKit.framework/Versions/Current")
+                  .symLinkTarget(),
+              installed + "/Contents/Frameworks/ScriboraKit.framework/Versions/A");
+    EXPECT_EQ(Platform::UserDefaults::standard().stringForKey("ApplicationInstallDirectory"),
+              installed);
+    EXPECT_TRUE(reporter->checkWrapperTag());
+    EXPECT_EQ(installation->installedApplicationURL(), QUrl::fromLocalFile(installed));
+    EXPECT_EQ(view.title, "Launch");
+    EXPECT_EQ(view.labels, QStringList({"Downloading", "Installing"}));
+    EXPECT_EQ(view.shown, QStringList({"started", "ended"}));
+    EXPECT_EQ(view.progress.first(), 0.0);
+    EXPECT_EQ(view.progress.last(), 0.0);
+    EXPECT_EQ(*std::max_element(view.progress.cbegin(), view.progress.cend()), 100.0);
+
+    ASSERT_TRUE(waitFor([this] { return transport->events().size() == 7; }));
+    installation->clickInstallButton();
+    EXPECT_FALSE(installation->isInstalling());
+    EXPECT_TRUE(waitFor([] { return scriboraStarts().size() == 2; }));
+    EXPECT_TRUE(log.contains("(null)"));
+    EXPECT_EQ(transport->events().size(), 7);
+}
+
+TEST_F(InstallationTest, TheErrorDialogsAnswersDownloadAgainOpenTheDiskImageLinkOrEnd) {
+    server.respond("/packages/Scribora.zip", 404, "<html/>");
+    installation->clickInstallButton();
+    ASSERT_TRUE(waitForRest());
+    ASSERT_EQ(installation->state(), State::Failed);
+
+    serveExample("Scribora.zip");
+    installation->tryAgain();
+    ASSERT_TRUE(waitFor([this] { return installation->state() == State::Finished; }));
+    ASSERT_TRUE(waitFor([this] { return transport->events().size() == 9; }));
+    EXPECT_EQ(transport->events().at(2), (Event{T::error, T::errorTryAgain, {}}));
+    EXPECT_EQ(transport->events().at(3).category, T::downloadSuccess);
+
+    QDir(applications + "/Scribora.app").removeRecursively();
+    for (const bool direct : {true, false}) {
+        restart();
+        server.respond("/packages/Scribora.zip", 404, "<html/>");
+        installation->clickInstallButton();
+        ASSERT_TRUE(waitForRest());
+        direct ? installation->directDownload() : installation->quitAfterError();
+        ASSERT_TRUE(waitForRest());
+        EXPECT_EQ(installation->state(), State::Idle);
+        EXPECT_FALSE(installation->isInstalling());
+        EXPECT_EQ(view.title, "Install");
+        ASSERT_TRUE(waitFor([this] { return transport->events().size() == 3; }));
+        EXPECT_EQ(transport->events().last(),
+                  (Event{T::error, direct ? T::errorDirectDownload : T::errorQuit, {}}));
+    }
+    ASSERT_EQ(workspace->webAddresses.size(), 1);
+    EXPECT_EQ(QUrlQuery(workspace->webAddresses.first()).queryItemValue("m"), "c2");
+}
+
+TEST_F(InstallationTest, WithoutAnApplicationsFolderTheClickAsksForOneBeforeStarting) {
+    Platform::SearchPaths::setShared(std::make_shared<TestSearchPaths>(QString()));
+    installation->clickInstallButton();
+    ASSERT_TRUE(waitFor([this] { return view.panels == 1; }));
+    EXPECT_FALSE(installation->isInstalling());
+    ASSERT_TRUE(waitFor([this] { return transport->events().size() == 1; }));
+
+    view.answers << QUrl::fromLocalFile(applications);
+    installation->clickInstallButton();
+    ASSERT_TRUE(waitFor([this] { return view.panels == 2; }));
+    ASSERT_TRUE(waitForRest());
+    EXPECT_EQ(installation->state(), State::Finished);
+    EXPECT_TRUE(QFileInfo::exists(applications + "/Scribora.app"));
+}
+
+// The prompt stands in for pkexec: the status the tool ended with, after what it did.
+TEST_F(InstallationTest, AnAdministratorCopyCountsOnlyWhenTheToolSucceeded) {
+    const QString unpacked = copyOfScribora(root + "/unpacked");
+    const QString destination = applications + "/Scribora.app";
+    struct Case {
+        const char* label;
+        int status;
+        bool leavesDestination;
+        bool counts;
+    };
+    for (const Case& c : {Case{"the prompt was dismissed", 126, false, false},
+                          Case{"the copy stopped part-way", 1, true, false},
+                          Case{"the copy went through", 0, true, true}}) {
+        runPrivileged = [&](const QString& tool, const QStringList& arguments) {
+            EXPECT_EQ(tool, "/bin/cp");
+            EXPECT_EQ(arguments, QStringList({"-a", unpacked, destination}));
+            if (c.leavesDestination)
+                QDir().mkpath(destination);
+            return c.status;
+        };
+        restart();
+        EXPECT_EQ(installation->copyWithAuthority(unpacked, destination), c.counts) << c.label;
+        QDir(destination).removeRecursively();
+    }
+}
+
+// The entries below a folder, at any depth; none when it is missing.
+QStringList entriesBelow(const QString& folder) {
+    QStringList entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        entries << it.next();
+    return entries;
+}
+
+TEST_F(InstallationTest, StopEndsEachStageSoonAndLeavesNothingHalfMade) {
+    struct Case {
+        const char* label;
+        std::function<void()> arrange;
+        std::function<bool()> underWay;
+        // What the stopped stage had made; all of it must be gone.
+        std::function<QStringList()> halfMade;
+    };
+    std::atomic<bool> paused{false};
+    std::atomic<int> reportsAfterStop{0};
+    const QString downloads = root + "/downloads";
+    const auto partialFiles = [downloads] {
+        return entriesBelow(downloads).filter(QRegularExpression("\\.(part|zip)$"));
+    };
+    const auto unpacked = [downloads] {
+        return entriesBelow(downloads + "/Scribora") + entriesBelow(downloads + "/Many");
+    };
+    // Enough items that the extraction or the copy is still under way when the stop comes.
+    server.serveFile("/packages/Many.zip", zipOf(root + "/Many.zip", [](ZipBuilder& z) {
+                         z.addFolder(TQ_BINARY_DIR "/examples/Scribora.app", "Scribora.app/");
+                         for (int i = 0; i < 5000; ++i)
+                             z.addFile(QByteArray("Scribora.app/Contents/Resources/") +
+                                           QByteArray::number(i / 100) + '/' +
+                                           QByteArray::number(i),
+                                       {});
+                     }));
+    const std::vector<Case> cases = {
+        {"during the download", [&] { server.stallAfterHeaders("/packages/Scribora.zip"); },
+         [&] { return server.waitForRequests("/packages/Scribora.zip", 1, {}); }, partialFiles},
+        {"during a ZIP extraction",
+         [&] {
+             linkPackageTo("/packages/Many.zip");
+             unzip = pausingPast(0, Installation::systemCollaborators().unzip, paused,
+                                 reportsAfterStop);
+         },
+         [&] { return paused.load(); }, unpacked},
+        {"during a disk-image copy",
+         [&] {
+             linkPackageTo("/packages/Scribora.dmg");
+             // Its reports up to 50 are the attach's; the items' copy comes after.
+             unarchiveDiskImage =
+                 pausingPast(50, Installation::systemCollaborators().unarchiveDiskImage, paused,
+                             reportsAfterStop);
+         },
+         [&] { return paused.load(); }, unpacked},
+        {"during a plain copy", [&] { linkPackageTo("/packages/Many.zip"); },
+         [&] { return QFileInfo::exists(applications + "/Scribora.app"); },
+         [&] { return applicationsEntries(); }},
+    };
+    for (const Case& c : cases) {
+        paused = false;
+        reportsAfterStop = 0;
+        unzip = Installation::systemCollaborators().unzip;
+        unarchiveDiskImage = Installation::systemCollaborators().unarchiveDiskImage;
+        linkPackageTo("/packages/Scribora.zip");
+        QDir(downloads).removeRecursively();
+        c.arrange();
+        restart();
+        installation->clickInstallButton();
+        ASSERT_TRUE(waitFor(c.underWay)) << c.label;
+        EXPECT_TRUE(installation->stop(std::chrono::seconds(2))) << c.label;
+        EXPECT_EQ(installation->state(), State::Stopped) << c.label;
+        EXPECT_FALSE(installation->isInstalling()) << c.label;
+        EXPECT_EQ(view.shown.last(), "ended") << c.label;
+        EXPECT_EQ(c.halfMade(), QStringList()) << c.label;
+        EXPECT_EQ(reportsAfterStop, 0) << c.label << ": the work went on after the stop";
+        EXPECT_EQ(applicationsEntries(), QStringList()) << c.label;
+    }
+}
+
+TEST_F(InstallationTest, OpeningABundleStartsItsProgramDetachedAndOnlyABundleWithOne) {
+    const QString bundle = copyOfScribora(root + "/unpacked");
+    Platform::Workspace desktop;
+    ASSERT_TRUE(desktop.openURL(QUrl::fromLocalFile(bundle)));
+    ASSERT_TRUE(waitFor([] { return !scriboraStarts().isEmpty(); }));
+    EXPECT_EQ(scriboraStarts().first(), bundle + "/Contents/Linux/Scribora");
+
+    const QString noKey = root + "/NoKey.app";
+    BundleBuilder::writeInfo(noKey, {{"CFBundleIdentifier", "com.orvanta.Scribora"}});
+    const QString plainFile = copyOfScribora(root + "/plain");
+    QFile::setPermissions(plainFile + "/Contents/Linux/Scribora",
+                          QFile::ReadOwner | QFile::WriteOwner);
+    const QString escaping = copyOfScribora(root + "/escaping");
+    BundleBuilder::writeInfo(escaping, {{"CFBundleExecutable", "../../../../../../bin/true"}});
+    for (const QString& refused : {noKey, plainFile, escaping, root + "/Nothing.app"}) {
+        QString error;
+        EXPECT_FALSE(desktop.launchApplication(QUrl::fromLocalFile(refused), &error))
+            << refused.toStdString();
+        EXPECT_TRUE(error.contains(refused)) << error.toStdString();
+    }
+    EXPECT_EQ(scriboraStarts().size(), 1);
+}
+
+} // namespace
