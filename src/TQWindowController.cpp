@@ -219,13 +219,12 @@ void TQWindowController::showProgress(double value) {
         _progressLabel->setText(QString::asprintf("%.1f%%", value));
 }
 
-void TQWindowController::showInstallErrorDialog() {
+void TQWindowController::showInstallErrorDialog(const QString& message) {
     // The dialog frees itself once a button was pressed; the installation outlives it.
     auto* dialog = new TQDialogBox();
     Installation& installation = m_installation;
     dialog->setTitle(localized(QStringLiteral("An error occurred during installation.")));
-    dialog->setMessage(
-        localized(QStringLiteral("Please make sure you have Internet connection and try again.")));
+    dialog->setMessage(message);
     dialog->addAction(localized(QStringLiteral("Try Again")), QString(""),
                       [&installation] { installation.tryAgain(); });
     dialog->addAction(localized(QStringLiteral("Direct Download")), QString(""),

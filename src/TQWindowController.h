@@ -49,7 +49,7 @@ public:
     // Shows progress in percent, at most every 0.1 s and only for a change of 0.1 or more; a
     // value dropped for coming too soon is shown once the interval has passed.
     void updateProgress(double value) override;
-    void showInstallErrorDialog() override;
+    void showInstallErrorDialog(const QString& message) override;
     void selectInstallDirectory(std::function<void(const QUrl& directory)> answer) override;
     void installationEnded() override;
 

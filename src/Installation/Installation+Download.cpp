@@ -85,8 +85,13 @@ void Installation::endInstall(bool launched) {
 }
 
 void Installation::showInstallErrorDialog() {
+    showInstallErrorDialog(
+        localized(QStringLiteral("Please make sure you have Internet connection and try again.")));
+}
+
+void Installation::showInstallErrorDialog(const QString& message) {
     m_state = State::Failed;
-    showInView([](InstallationView& view) { view.showInstallErrorDialog(); });
+    showInView([message](InstallationView& view) { view.showInstallErrorDialog(message); });
 }
 
 void Installation::tryAgain() {

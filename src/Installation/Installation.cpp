@@ -119,9 +119,11 @@ void Installation::reportProgress(double value) {
     m_progress = value;
     if (m_progressPending.exchange(true))
         return;
-    showInView([this](InstallationView& view) {
+    // The hand-over ends even when the block finds the run stopped, so a later run reports.
+    Platform::mainQueue().addOperation(m_lifetime, [this, stop = stopToken()] {
         m_progressPending = false;
-        view.updateProgress(m_progress);
+        if (m_view && !stop.stop_requested())
+            m_view->updateProgress(m_progress);
     });
 }
 

@@ -79,7 +79,9 @@ public:
     void startInstall();
     void download(const QUrl& url);
     void endInstall(bool launched);
+    // The error dialog with the message of a lost connection, or with `message`.
     void showInstallErrorDialog();
+    void showInstallErrorDialog(const QString& message);
     // The error dialog's three answers. Main thread.
     void tryAgain();
     void directDownload();

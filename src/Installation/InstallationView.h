@@ -18,9 +18,9 @@ public:
     virtual void setStageLabel(const QString& text) = 0;
     // Progress of the whole installation in percent; the view throttles it.
     virtual void updateProgress(double value) = 0;
-    // The error dialog, whose buttons answer through Installation::tryAgain, directDownload
-    // and quitAfterError.
-    virtual void showInstallErrorDialog() = 0;
+    // The error dialog telling `message`, whose buttons answer through Installation::tryAgain,
+    // directDownload and quitAfterError.
+    virtual void showInstallErrorDialog(const QString& message) = 0;
     // The directory panel; `answer` gets the chosen folder, or a null URL when cancelled.
     virtual void selectInstallDirectory(std::function<void(const QUrl& directory)> answer) = 0;
     // The installation is over: the button takes the progress box's place again.

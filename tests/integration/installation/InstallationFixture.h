@@ -73,13 +73,17 @@ public:
     void installationStarted() override { shown << QStringLiteral("started"); }
     void setStageLabel(const QString& text) override { labels << text; }
     void updateProgress(double value) override { progress << value; }
-    void showInstallErrorDialog() override { ++dialogs; }
+    void showInstallErrorDialog(const QString& message) override {
+        ++dialogs;
+        messages << message;
+    }
     void selectInstallDirectory(std::function<void(const QUrl&)> answer) override;
     void installationEnded() override { shown << QStringLiteral("ended"); }
 
     QString title;
     QStringList shown;
     QStringList labels;
+    QStringList messages;
     QList<double> progress;
     int dialogs = 0;
     int panels = 0;
