@@ -101,10 +101,12 @@ TEST_F(InstalledCheckTest, TheScanTakesTheFirstQualifyingBundleOfTheMachineFolde
     product(machine, "Old.app", "6.0");
     product(machine, "Other.app", "9.0", "com.example.Other");
     QDir().mkpath(machine + "/not-a-bundle");
+    LogCapture log;
     TQWindowController idle;
     idle.checkApplicationHasInstalled();
     EXPECT_TRUE(idle.installedApplicationURL().isEmpty());
     EXPECT_TRUE(idle.installButtonTitle().isNull());
+    EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join('\n').toStdString();
 
     const QString inUser = product(user, "Mine.app", "7.0.0");
     TQWindowController fromUser;
