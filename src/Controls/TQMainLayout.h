@@ -16,9 +16,9 @@ public:
     TQMainLayout& operator=(const TQMainLayout&) = delete;
 
     // Loads the layout from the main bundle, connects the outlets and actions and prepares the
-    // window (not yet shown). Null, with *error naming what is wrong, when the layout cannot
-    // be loaded or lacks an outlet or an action. `delegate` (may be null: a new one is made)
-    // becomes part of the layout.
+    // window (not yet shown). Null, with *error naming what is wrong, when the layout or the
+    // dialog's layout (TQDialogBox::checkLayout) cannot be loaded or lacks an outlet or an
+    // action. `delegate` (may be null: a new one is made) becomes part of the layout.
     [[nodiscard]] static std::unique_ptr<TQMainLayout>
     load(QString* error, std::unique_ptr<AppDelegate> delegate = {});
 
