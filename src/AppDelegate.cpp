@@ -63,7 +63,7 @@ void AppDelegate::connectOutlets(QMainWindow* window, TQWindowController* window
 
 void AppDelegate::applicationDidFinishLaunching() {
     localizeStrings(_mainMenu.data());
-    const QString displayName = bundleDisplayName();
+    const QString displayName = literalMenuText(bundleDisplayName());
     if (_aboutMenuItem)
         _aboutMenuItem->setText(formatted(localized(QStringLiteral("About %@")), {displayName}));
     if (_hideMenuItem)

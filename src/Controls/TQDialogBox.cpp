@@ -11,6 +11,7 @@
 namespace {
 
 constexpr int modalResponseOK = 1;
+const QString layoutName = QStringLiteral("TQDialogBox");
 
 struct ButtonStyle {
     QString layer;
@@ -50,21 +51,8 @@ void styleTitle(QPushButton* button, const ButtonStyle& style, const QString& ti
 
 TQDialogBox::TQDialogBox() {
     QString error;
-    _view = TQLayoutLoader::loadLayout(QStringLiteral("TQDialogBox"), nullptr, &error);
-    if (!_view) {
+    if (!loadView(&error))
         Platform::Log::write(error);
-        return;
-    }
-    QStringList missing;
-    _iconImageView = findOutlet<TQImageView>(_view, QStringLiteral("iconImageView"), missing);
-    _titleLabel = findOutlet<QLabel>(_view, QStringLiteral("titleLabel"), missing);
-    _messageLabel = findOutlet<QLabel>(_view, QStringLiteral("messageLabel"), missing);
-    _firstButton = findOutlet<QPushButton>(_view, QStringLiteral("firstButton"), missing);
-    _secondButton = findOutlet<QPushButton>(_view, QStringLiteral("secondButton"), missing);
-    _thirdButton = findOutlet<QPushButton>(_view, QStringLiteral("thirdButton"), missing);
-    if (!missing.isEmpty())
-        Platform::Log::write(QStringLiteral("The layout TQDialogBox lacks the outlets %1")
-                                 .arg(missing.join(QStringLiteral(", "))));
     if (_firstButton)
         connect(_firstButton, &QPushButton::clicked, this, &TQDialogBox::clickFirstButton);
     if (_secondButton)
@@ -72,6 +60,31 @@ TQDialogBox::TQDialogBox() {
     if (_thirdButton)
         connect(_thirdButton, &QPushButton::clicked, this, &TQDialogBox::clickThirdButton);
     awakeFromNib();
+}
+
+bool TQDialogBox::checkLayout(QString* error) {
+    TQDialogBox probe{Unloaded{}};
+    return probe.loadView(error);
+}
+
+bool TQDialogBox::loadView(QString* error) {
+    _view = TQLayoutLoader::loadLayout(layoutName, nullptr, error);
+    if (!_view)
+        return false;
+    QStringList missing;
+    _iconImageView = findOutlet<TQImageView>(_view, QStringLiteral("iconImageView"), missing);
+    _titleLabel = findOutlet<QLabel>(_view, QStringLiteral("titleLabel"), missing);
+    _messageLabel = findOutlet<QLabel>(_view, QStringLiteral("messageLabel"), missing);
+    _firstButton = findOutlet<QPushButton>(_view, QStringLiteral("firstButton"), missing);
+    _secondButton = findOutlet<QPushButton>(_view, QStringLiteral("secondButton"), missing);
+    _thirdButton = findOutlet<QPushButton>(_view, QStringLiteral("thirdButton"), missing);
+    if (missing.isEmpty())
+        return true;
+    if (error)
+        *error =
+            QStringLiteral("The layout %1 lacks the outlets %2")
+                .arg(TQLayoutLoader::layoutPath(layoutName), missing.join(QStringLiteral(", ")));
+    return false;
 }
 
 TQDialogBox::~TQDialogBox() {

@@ -22,6 +22,11 @@ public:
     TQDialogBox();
     ~TQDialogBox() override;
 
+    // Whether the dialog's layout loads and holds every outlet; otherwise false, with *error
+    // naming the file and what is wrong. Checked at start, so that no failure meets a dialog
+    // that cannot be shown.
+    [[nodiscard]] static bool checkLayout(QString* error);
+
     void setTitle(const QString& title);
     void setMessage(const QString& message);
     // Fills the first free button; a fourth action is ignored.
@@ -60,6 +65,11 @@ public:
     void clickThirdButton();
 
 private:
+    struct Unloaded {};
+    explicit TQDialogBox(Unloaded) {}
+
+    // Loads the view and finds the outlets; false, with *error saying why, when either fails.
+    bool loadView(QString* error);
     void awakeFromNib();
     void localizeString();
     void dismiss(const std::function<void()>& callback);

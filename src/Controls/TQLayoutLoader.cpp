@@ -5,14 +5,19 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 TQLayoutLoader::TQLayoutLoader(QObject* parent) : QUiLoader(parent) {
     setTranslationEnabled(false);
 }
 
+QString TQLayoutLoader::layoutPath(const QString& name) {
+    return Platform::Bundle::main().resourcePath() + QLatin1Char('/') + name +
+           QStringLiteral(".ui");
+}
+
 QWidget* TQLayoutLoader::loadLayout(const QString& name, QWidget* parent, QString* error) {
-    const QString resources = Platform::Bundle::main().resourcePath();
-    QFile file(resources + QLatin1Char('/') + name + QStringLiteral(".ui"));
+    QFile file(layoutPath(name));
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
             *error = QStringLiteral("The layout %1 cannot be read: %2")
@@ -20,7 +25,7 @@ QWidget* TQLayoutLoader::loadLayout(const QString& name, QWidget* parent, QStrin
         return nullptr;
     }
     TQLayoutLoader loader;
-    loader.setWorkingDirectory(QDir(resources));
+    loader.setWorkingDirectory(QFileInfo(file).absoluteDir());
     QWidget* widget = loader.load(&file, parent);
     if (!widget && error)
         *error = QStringLiteral("The layout %1 cannot be loaded: %2")

@@ -17,6 +17,8 @@ public:
     // <Resources>/<name>.ui of the main bundle; null, with *error saying why, when it cannot be
     // loaded. The caller owns the result (or parent does, when given).
     [[nodiscard]] static QWidget* loadLayout(const QString& name, QWidget* parent, QString* error);
+    // <Resources>/<name>.ui of the main bundle.
+    [[nodiscard]] static QString layoutPath(const QString& name);
 
     QWidget* createWidget(const QString& className, QWidget* parent = nullptr,
                           const QString& name = QString()) override;

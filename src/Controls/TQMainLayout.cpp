@@ -1,6 +1,7 @@
 #include "Controls/TQMainLayout.h"
 
 #include "AppDelegate.h"
+#include "Controls/TQDialogBox.h"
 #include "Controls/TQLayoutLoader.h"
 #include "TQWindowController.h"
 
@@ -8,6 +9,9 @@ TQMainLayout::~TQMainLayout() = default;
 
 std::unique_ptr<TQMainLayout> TQMainLayout::load(QString* error, Installation& installation,
                                                  std::unique_ptr<AppDelegate> delegate) {
+    // Failures are told in the dialog: one that cannot be shown is a start-up error too.
+    if (!TQDialogBox::checkLayout(error))
+        return nullptr;
     QWidget* loaded = TQLayoutLoader::loadLayout(QStringLiteral("MainMenu"), nullptr, error);
     if (!loaded)
         return nullptr;

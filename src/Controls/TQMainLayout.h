@@ -18,7 +18,8 @@ public:
 
     // Loads the layout from the main bundle, connects the outlets and actions and prepares the
     // window (not yet shown) to show `installation`, which must outlive the layout. Null, with
-    // *error naming what is wrong, when the layout cannot be loaded or lacks an outlet or an
+    // *error naming what is wrong, when the layout or the dialog's layout
+    // (TQDialogBox::checkLayout) cannot be loaded or lacks an outlet or an
     // action. `delegate` (may be null: a new one is made) becomes part of the layout.
     [[nodiscard]] static std::unique_ptr<TQMainLayout>
     load(QString* error, Installation& installation, std::unique_ptr<AppDelegate> delegate = {});

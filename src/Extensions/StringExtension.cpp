@@ -1,9 +1,8 @@
 #include "Extensions/StringExtension.h"
 
 #include "Platform/Bundle.h"
-#include "Platform/Locale.h"
 
-#include <QDir>
+#include <QFileInfo>
 #include <QTranslator>
 #include <memory>
 #include <mutex>
@@ -14,33 +13,14 @@ namespace {
 constexpr char translationContext[] = "Localizable";
 
 struct LoadedTable {
-    QString resourcePath;
-    QStringList languages;
+    QString file;
     std::unique_ptr<QTranslator> translator; // null when the source texts are shown
 };
 
-// The table of the first preferred language the bundle carries: the exact language, its
-// base language, or a regional table of the base language ("zh" finds zh_CN). English is
-// the source language, so reaching it means the source texts.
-std::unique_ptr<QTranslator> loadTable(const QString& resourcePath, const QStringList& languages) {
-    for (const QString& language : languages) {
-        const QString base = language.section(QLatin1Char('-'), 0, 0);
-        if (base == QLatin1String("en"))
-            return nullptr;
-        QStringList files{QStringLiteral("Localizable_") +
-                              QString(language).replace(QLatin1Char('-'), QLatin1Char('_')) +
-                              QStringLiteral(".qm"),
-                          QStringLiteral("Localizable_") + base + QStringLiteral(".qm")};
-        files += QDir(resourcePath)
-                     .entryList({QStringLiteral("Localizable_") + base + QStringLiteral("_*.qm")},
-                                QDir::Files, QDir::Name);
-        for (const QString& file : files) {
-            auto translator = std::make_unique<QTranslator>();
-            if (translator->load(resourcePath + QLatin1Char('/') + file))
-                return translator;
-        }
-    }
-    return nullptr;
+// Exactly that file: QTranslator would otherwise fall back to shorter names of its own.
+std::unique_ptr<QTranslator> loadTable(const QString& file) {
+    auto translator = std::make_unique<QTranslator>();
+    return QFileInfo(file).isFile() && translator->load(file) ? std::move(translator) : nullptr;
 }
 
 int nameStart(const QString& path) {
@@ -58,11 +38,13 @@ QString localized(const QString& key) {
     static std::mutex mutex;
     static LoadedTable table;
 
-    const QString resourcePath = Platform::Bundle::main().resourcePath();
-    const QStringList languages = Platform::Locale::preferredLanguages();
+    // English has no table of its own unless a maker ships one: the keys are English.
+    const Platform::Bundle bundle = Platform::Bundle::main();
+    const QString file = bundle.resourcePath() + QStringLiteral("/Localizable_") +
+                         bundle.preferredLocalization() + QStringLiteral(".qm");
     std::lock_guard lock(mutex);
-    if (table.resourcePath != resourcePath || table.languages != languages)
-        table = {resourcePath, languages, loadTable(resourcePath, languages)};
+    if (table.file != file)
+        table = {file, loadTable(file)};
     if (!table.translator)
         return key;
     const QString text = table.translator->translate(translationContext, key.toUtf8().constData());

@@ -2,8 +2,9 @@
 
 #include <QString>
 
-// The text to show for an English source text: its entry in the installer bundle's
-// translation for the user's preferred language, or the text itself when there is none.
+// The text to show for an English source text: its entry in the installer bundle's table
+// of its preferred localization (the language of its localized settings as well), or the
+// text itself when there is none.
 [[nodiscard]] QString localized(const QString& key);
 
 // Path-name pieces with the installer's rules: the extension is the text after the last

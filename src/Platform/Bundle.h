@@ -3,12 +3,14 @@
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
+#include <memory>
 #include <optional>
 
 namespace Platform {
 
 // A bundle directory: Name.app/Contents/{Info.plist, Resources/, Linux/<program>}.
-// Nothing is cached: every question reads the settings files again.
+// A bundle reads each settings file once, and its copies share what it read; the main
+// bundle is one bundle for the whole run. Safe to use from any thread.
 class Bundle {
 public:
     explicit Bundle(QString bundlePath);
@@ -16,7 +18,8 @@ public:
     // The installer's own bundle, found from the running program's path
     // (<bundle>/Contents/Linux/<program>); tests set it with setMainBundlePath().
     [[nodiscard]] static Bundle main();
-    // An empty path returns to the bundle of the running program.
+    // An empty path returns to the bundle of the running program. Either way the main
+    // bundle's settings are read afresh, even when the path stays the same.
     static void setMainBundlePath(const QString& path);
 
     // The bundle at a path, or nothing when no directory is there.
@@ -27,11 +30,12 @@ public:
     // Contents/Linux/<CFBundleExecutable>; null when the key is missing.
     [[nodiscard]] QString executablePath() const;
 
-    // The plain settings dictionary. A missing or malformed file is logged once per
-    // path and reads as an empty dictionary.
+    // The plain settings dictionary. A missing or unreadable file reads as an empty
+    // dictionary, and is logged once per path when the folder is named *.app: other folders
+    // are no bundles, and the applications folders hold many of them.
     [[nodiscard]] QVariantMap infoDictionary() const;
-    // The value of the preferred localization's settings when it has the key,
-    // else the plain settings value; invalid when neither has it.
+    // The value of the preferred localization's settings (<language>.lproj/InfoPlist.strings)
+    // when it has the key, else the plain settings value; invalid when neither has it.
     [[nodiscard]] QVariant objectForInfoDictionaryKey(const QString& key) const;
     // String values of the two lookups above; null when missing or not a string.
     [[nodiscard]] QString localizedString(const QString& key) const;
@@ -40,10 +44,21 @@ public:
     // CFBundleIdentifier from the plain settings; null when missing.
     [[nodiscard]] QString bundleIdentifier() const;
 
+    // The languages the bundle carries, '_'-separated: its <language>.lproj folders and
+    // Localizable_<language>.qm tables in Resources.
+    [[nodiscard]] QStringList localizations() const;
+    // The one language of both the localized settings and the interface texts:
+    // Locale::preferredLocalization of localizations().
+    [[nodiscard]] QString preferredLocalization() const;
+
 private:
+    struct Cache;
+
     [[nodiscard]] QVariantMap localizedInfoDictionary() const;
+    [[nodiscard]] QVariantMap readSettings(const QString& path) const;
 
     QString m_path;
+    std::shared_ptr<Cache> m_cache;
 };
 
 } // namespace Platform

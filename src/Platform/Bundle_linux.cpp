@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <mutex>
 
@@ -21,6 +22,11 @@ std::mutex& stateMutex() {
 QString& mainBundleOverride() {
     static QString path;
     return path;
+}
+
+std::optional<Bundle>& mainBundle() {
+    static std::optional<Bundle> bundle;
+    return bundle;
 }
 
 // Each unreadable settings file is reported once per run, not on every lookup.
@@ -44,31 +50,31 @@ QString runningBundlePath() {
     return programDirectory;
 }
 
-// Localization folder names to try for one language tag: zh-Hans-CN → zh_Hans_CN, zh-Hans-CN, zh.
-QStringList localizationNames(const QString& language) {
-    QStringList names{QString(language).replace(QLatin1Char('-'), QLatin1Char('_')), language,
-                      language.section(QLatin1Char('-'), 0, 0)};
-    names.removeDuplicates();
-    return names;
-}
-
 } // namespace
 
-Bundle::Bundle(QString bundlePath) : m_path(QDir::cleanPath(bundlePath)) {}
+struct Bundle::Cache {
+    std::mutex mutex;
+    std::optional<QVariantMap> info;
+    std::optional<QStringList> localizations;
+    QHash<QString, QVariantMap> localizedInfo; // by language
+};
+
+Bundle::Bundle(QString bundlePath)
+    : m_path(QDir::cleanPath(bundlePath)), m_cache(std::make_shared<Cache>()) {}
 
 Bundle Bundle::main() {
-    {
-        std::lock_guard lock(stateMutex());
-        if (!mainBundleOverride().isEmpty())
-            return Bundle(mainBundleOverride());
+    std::lock_guard lock(stateMutex());
+    if (!mainBundle()) {
+        static const QString running = runningBundlePath();
+        mainBundle() = Bundle(mainBundleOverride().isEmpty() ? running : mainBundleOverride());
     }
-    static const QString running = runningBundlePath();
-    return Bundle(running);
+    return *mainBundle();
 }
 
 void Bundle::setMainBundlePath(const QString& path) {
     std::lock_guard lock(stateMutex());
     mainBundleOverride() = path;
+    mainBundle().reset();
 }
 
 std::optional<Bundle> Bundle::bundleWithPath(const QString& path) {
@@ -88,34 +94,37 @@ QString Bundle::executablePath() const {
     return m_path + QStringLiteral("/Contents/Linux/") + name;
 }
 
-QVariantMap Bundle::infoDictionary() const {
-    const QString path = m_path + QStringLiteral("/Contents/Info.plist");
+QVariantMap Bundle::readSettings(const QString& path) const {
     std::optional<QVariantMap> dictionary = PropertyList::dictionaryWithContentsOfFile(path);
-    if (!dictionary) {
+    if (!dictionary && m_path.endsWith(QLatin1String(".app")))
         logUnreadableOnce(path);
-        return {};
-    }
-    return *dictionary;
+    return dictionary.value_or(QVariantMap());
+}
+
+QVariantMap Bundle::infoDictionary() const {
+    std::lock_guard lock(m_cache->mutex);
+    if (!m_cache->info)
+        m_cache->info = readSettings(m_path + QStringLiteral("/Contents/Info.plist"));
+    return *m_cache->info;
 }
 
 QVariantMap Bundle::localizedInfoDictionary() const {
-    for (const QString& language : Locale::preferredLanguages()) {
-        for (const QString& name : localizationNames(language)) {
-            const QString folder =
-                resourcePath() + QLatin1Char('/') + name + QStringLiteral(".lproj");
-            if (!QFileInfo(folder).isDir())
-                continue;
-            const QString path = folder + QStringLiteral("/InfoPlist.strings");
-            if (!QFileInfo::exists(path))
-                return {};
-            std::optional<QVariantMap> dictionary =
-                PropertyList::dictionaryWithContentsOfFile(path);
-            if (!dictionary)
-                logUnreadableOnce(path);
-            return dictionary.value_or(QVariantMap());
+    const QString language = preferredLocalization();
+    std::lock_guard lock(m_cache->mutex);
+    if (const auto read = m_cache->localizedInfo.constFind(language);
+        read != m_cache->localizedInfo.cend())
+        return *read;
+    QVariantMap& dictionary = m_cache->localizedInfo[language];
+    // The folder may be spelt zh_CN.lproj or zh-CN.lproj.
+    for (const QString& name : {language, QString(language).replace(u'_', u'-')}) {
+        const QString path =
+            resourcePath() + QLatin1Char('/') + name + QStringLiteral(".lproj/InfoPlist.strings");
+        if (QFileInfo::exists(path)) {
+            dictionary = readSettings(path);
+            break;
         }
     }
-    return {};
+    return dictionary;
 }
 
 QVariant Bundle::objectForInfoDictionaryKey(const QString& key) const {
@@ -137,6 +146,26 @@ QString Bundle::plainString(const QString& key) const {
 
 QString Bundle::bundleIdentifier() const {
     return plainString(QStringLiteral("CFBundleIdentifier"));
+}
+
+QStringList Bundle::localizations() const {
+    std::lock_guard lock(m_cache->mutex);
+    if (m_cache->localizations)
+        return *m_cache->localizations;
+    const QDir resources(resourcePath());
+    QStringList names;
+    for (const QString& folder : resources.entryList({QStringLiteral("*.lproj")}, QDir::Dirs))
+        names += folder.chopped(6).replace(u'-', u'_');
+    for (const QString& table :
+         resources.entryList({QStringLiteral("Localizable_*.qm")}, QDir::Files))
+        names += table.sliced(12).chopped(3);
+    names.removeDuplicates();
+    m_cache->localizations = names;
+    return names;
+}
+
+QString Bundle::preferredLocalization() const {
+    return Locale::preferredLocalization(localizations());
 }
 
 } // namespace Platform

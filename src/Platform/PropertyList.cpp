@@ -1,5 +1,7 @@
 #include "Platform/PropertyList.h"
 
+#include "Platform/PropertyListShape.h"
+
 #include <QFile>
 #include <QVariantList>
 #include <cstdlib>
@@ -10,8 +12,10 @@ namespace Platform {
 
 namespace {
 
-// A settings file is small; anything larger is not one of ours.
-constexpr qint64 maximumFileSize = 16 * 1024 * 1024;
+// A settings file is small and flat; anything larger or deeper is not one of ours, and the
+// parser recurses as deep as the list nests.
+constexpr qint64 maximumFileSize = 1024 * 1024;
+constexpr int maximumDepth = 64;
 
 struct PlistDeleter {
     void operator()(plist_t node) const { plist_free(node); }
@@ -23,9 +27,9 @@ struct MallocDeleter {
 };
 using MallocText = std::unique_ptr<char, MallocDeleter>;
 
-QVariant convert(plist_t node, int depth);
+QVariant convert(plist_t node);
 
-QVariantMap convertDictionary(plist_t node, int depth) {
+QVariantMap convertDictionary(plist_t node) {
     QVariantMap map;
     plist_dict_iter iterator = nullptr;
     plist_dict_new_iter(node, &iterator);
@@ -38,7 +42,7 @@ QVariantMap convertDictionary(plist_t node, int depth) {
         MallocText key(rawKey);
         if (!value)
             break;
-        QVariant converted = convert(value, depth + 1);
+        QVariant converted = convert(value);
         if (key && converted.isValid())
             map.insert(QString::fromUtf8(key.get()), converted);
     }
@@ -46,20 +50,19 @@ QVariantMap convertDictionary(plist_t node, int depth) {
     return map;
 }
 
-QVariantList convertArray(plist_t node, int depth) {
+QVariantList convertArray(plist_t node) {
     QVariantList list;
     const uint32_t count = plist_array_get_size(node);
     for (uint32_t i = 0; i < count; ++i) {
-        QVariant converted = convert(plist_array_get_item(node, i), depth + 1);
+        QVariant converted = convert(plist_array_get_item(node, i));
         if (converted.isValid())
             list.append(converted);
     }
     return list;
 }
 
-QVariant convert(plist_t node, int depth) {
-    // Nesting deeper than any settings file needs is cut off rather than recursed into.
-    if (!node || depth > 64)
+QVariant convert(plist_t node) {
+    if (!node)
         return {};
     switch (plist_get_node_type(node)) {
     case PLIST_STRING: {
@@ -91,9 +94,9 @@ QVariant convert(plist_t node, int depth) {
         return QVariant(QByteArray(data.get(), qsizetype(length)));
     }
     case PLIST_ARRAY:
-        return convertArray(node, depth);
+        return convertArray(node);
     case PLIST_DICT:
-        return convertDictionary(node, depth);
+        return convertDictionary(node);
     default:
         return {};
     }
@@ -106,7 +109,8 @@ std::optional<QVariantMap> PropertyList::dictionaryWithContentsOfFile(const QStr
     if (!file.open(QIODevice::ReadOnly) || file.size() > maximumFileSize)
         return std::nullopt;
     const QByteArray bytes = file.read(maximumFileSize + 1);
-    if (bytes.isEmpty() || bytes.size() > maximumFileSize)
+    if (bytes.isEmpty() || bytes.size() > maximumFileSize ||
+        !PropertyListShape::fitsWithin(bytes, maximumDepth))
         return std::nullopt;
 
     plist_t raw = nullptr;
@@ -114,7 +118,7 @@ std::optional<QVariantMap> PropertyList::dictionaryWithContentsOfFile(const QStr
     PlistPointer root(raw);
     if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
         return std::nullopt;
-    return convertDictionary(root.get(), 0);
+    return convertDictionary(root.get());
 }
 
 } // namespace Platform

@@ -1,7 +1,5 @@
 #include "Platform/ScratchFolder.h"
 
-#include "Platform/FileManager.h"
-
 #include <QDir>
 #include <QFile>
 #include <fcntl.h>
@@ -49,15 +47,16 @@ void ScratchFolder::removeAbandoned(const QString& parent) {
         const QString path = parent + QLatin1Char('/') + name;
         const FileDescriptor lock(openLocked(path, LOCK_EX | LOCK_NB));
         if (lock.valid())
-            (void)FileManager::shared().removeItemAtPath(path, nullptr);
+            QDir(path).removeRecursively();
     }
 }
 
 ScratchFolder::ScratchFolder(QString path, int lockedFd)
     : m_path(std::move(path)), m_lock(lockedFd) {}
 
+// Not through the replaceable file manager: a scratch folder may go at exit, after it.
 ScratchFolder::~ScratchFolder() {
-    (void)FileManager::shared().removeItemAtPath(m_path, nullptr);
+    QDir(m_path).removeRecursively();
 }
 
 } // namespace Platform

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QUrl>
 #include <QUtf8StringView>
+#include <QtEndian>
 #include <algorithm>
 #include <cstdio>
 #include <minizip/unzip.h>
@@ -36,6 +37,28 @@ void log(const char* message) {
 struct FileCloser {
     void operator()(FILE* file) const { std::fclose(file); }
 };
+
+constexpr ZPOS64_T centralRecordSize = 46;
+constexpr qint64 endRecordSize = 22;
+constexpr ZPOS64_T unknownCount = 0xffff;
+
+// minizip's writer stores at most 65535 as the entry count, without a ZIP64 record, and its
+// reader then meets the end of a longer list only by failing to read past it. That failure is
+// the end when the next record would start where the end record says the list ends.
+bool listEndsAt(unzFile archive, const QString& archivePath, ZPOS64_T next) {
+    unz_global_info64 global{};
+    if (unzGetGlobalInfo64(archive, &global) != UNZ_OK || global.number_entry != unknownCount)
+        return false;
+    QFile file(archivePath);
+    if (!file.open(QIODevice::ReadOnly) ||
+        !file.seek(file.size() - endRecordSize - qint64(global.size_comment)))
+        return false;
+    const QByteArray end = file.read(endRecordSize);
+    return end.size() == endRecordSize && end.startsWith("PK\x05\x06") &&
+           ZPOS64_T(qFromLittleEndian<quint32>(end.constData() + 12)) +
+                   qFromLittleEndian<quint32>(end.constData() + 16) ==
+               next;
+}
 
 } // namespace
 
@@ -82,11 +105,19 @@ bool TQZipExtraction::run() {
         const Step step = extractEntry(entry);
         if (step == Step::Fail)
             return false;
+        const ZPOS64_T next = unzGetOffset64(m_archive) + centralRecordSize +
+                              entry.info.size_filename + entry.info.size_file_extra +
+                              entry.info.size_file_comment;
         const int advance = unzGoToNextFile(m_archive);
         if (step == Step::Next)
             report(entry);
-        if (advance != UNZ_OK)
+        if (advance == UNZ_END_OF_LIST_OF_FILE ||
+            (advance != UNZ_OK && listEndsAt(m_archive, m_archivePath, next)))
             break;
+        if (advance != UNZ_OK) {
+            log(noEntryMessage);
+            return false;
+        }
     }
     if (m_progress)
         m_progress(100.0, 100.0);

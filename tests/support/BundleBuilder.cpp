@@ -1,5 +1,7 @@
 #include "BundleBuilder.h"
 
+#include "Platform/Bundle.h"
+
 #include <QDir>
 #include <QFile>
 #include <cstdlib>
@@ -43,6 +45,13 @@ void writeFile(const QString& path, const QByteArray& bytes) {
         throw std::runtime_error("cannot write " + path.toStdString());
 }
 
+// The installer reads its own settings once; a test that rewrites them wants them read again.
+void writeSettingsFile(const QString& bundlePath, const QString& path, const QByteArray& bytes) {
+    writeFile(bundlePath + path, bytes);
+    if (Platform::Bundle::main().bundlePath() == QDir::cleanPath(bundlePath))
+        Platform::Bundle::setMainBundlePath(bundlePath);
+}
+
 } // namespace
 
 QByteArray BundleBuilder::serialize(const QVariantMap& info, Format format) {
@@ -60,14 +69,15 @@ QByteArray BundleBuilder::serialize(const QVariantMap& info, Format format) {
 }
 
 void BundleBuilder::writeInfo(const QString& bundlePath, const QVariantMap& info, Format format) {
-    writeFile(bundlePath + QStringLiteral("/Contents/Info.plist"), serialize(info, format));
+    writeSettingsFile(bundlePath, QStringLiteral("/Contents/Info.plist"), serialize(info, format));
 }
 
 void BundleBuilder::writeLocalizedInfo(const QString& bundlePath, const QString& language,
                                        const QVariantMap& info) {
-    writeFile(bundlePath + QStringLiteral("/Contents/Resources/") + language +
-                  QStringLiteral(".lproj/InfoPlist.strings"),
-              serialize(info, Format::Xml));
+    writeSettingsFile(bundlePath,
+                      QStringLiteral("/Contents/Resources/") + language +
+                          QStringLiteral(".lproj/InfoPlist.strings"),
+                      serialize(info, Format::Xml));
 }
 
 QString BundleBuilder::writeProduct(const QString& folder, const QString& name,
@@ -86,5 +96,5 @@ QString BundleBuilder::writeProduct(const QString& folder, const QString& name,
 }
 
 void BundleBuilder::writeRawInfo(const QString& bundlePath, const QByteArray& bytes) {
-    writeFile(bundlePath + QStringLiteral("/Contents/Info.plist"), bytes);
+    writeSettingsFile(bundlePath, QStringLiteral("/Contents/Info.plist"), bytes);
 }

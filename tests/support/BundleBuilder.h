@@ -4,7 +4,8 @@
 #include <QVariantMap>
 
 // Writes bundle directories for tests: <path>/Contents/Info.plist (XML or binary) and,
-// on request, localized settings and a program.
+// on request, localized settings and a program. Writing into the main bundle makes it read
+// its settings again.
 class BundleBuilder {
 public:
     enum class Format { Xml, Binary };

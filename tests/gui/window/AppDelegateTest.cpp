@@ -156,15 +156,15 @@ TEST_F(AppDelegateTest, AboutShowsNameAndVersionAndHideMinimizes) {
 
 TEST(AppStartTest, MenuTitlesCarryTheDisplayNameAndTheWholeMenuBarIsLocalized) {
     TestBundle bundle({"zh-CN"});
-    BundleBuilder::writeInfo(bundle.path(), {{"CFBundleDisplayName", "Quillmark"},
+    BundleBuilder::writeInfo(bundle.path(), {{"CFBundleDisplayName", "Quill & Ink"},
                                              {"CFBundleIdentifier", "com.example.Installer"}});
     auto layout = loadMainLayout();
     ASSERT_TRUE(layout);
     AppDelegate* delegate = layout->delegate();
     delegate->applicationDidFinishLaunching();
-    EXPECT_EQ(delegate->aboutMenuItem()->text(), QString::fromUtf8("关于 Quillmark"));
-    EXPECT_EQ(delegate->hideMenuItem()->text(), QString::fromUtf8("隐藏 Quillmark"));
-    EXPECT_EQ(delegate->quitMenuItem()->text(), QString::fromUtf8("退出 Quillmark"));
+    EXPECT_EQ(delegate->aboutMenuItem()->text(), QString::fromUtf8("关于 Quill && Ink"));
+    EXPECT_EQ(delegate->hideMenuItem()->text(), QString::fromUtf8("隐藏 Quill && Ink"));
+    EXPECT_EQ(delegate->quitMenuItem()->text(), QString::fromUtf8("退出 Quill && Ink"));
     EXPECT_EQ(layout->window()->findChild<QMenu*>("helpMenu")->title(), QString::fromUtf8("帮助"));
     EXPECT_EQ(layout->window()->findChild<QAction*>("licenseMenuItem")->text(),
               QString::fromUtf8("许可协议"));
@@ -185,4 +185,10 @@ TEST(AppStartTest, ALayoutWithoutAnOutletOrAnActionIsAStartUpErrorNamingIt) {
     QFile::remove(broken.path() + "/Contents/Resources/MainMenu.ui");
     EXPECT_FALSE(TQMainLayout::load(&error, testInstallation()));
     EXPECT_TRUE(error.contains("MainMenu.ui")) << error.toStdString();
+
+    TestBundle dialog;
+    dialog.editLayout("TQDialogBox", "name=\"firstButton\"", "name=\"okButton\"");
+    EXPECT_FALSE(TQMainLayout::load(&error, testInstallation()));
+    EXPECT_EQ(error, "The layout " + dialog.path() +
+                         "/Contents/Resources/TQDialogBox.ui lacks the outlets firstButton");
 }

@@ -59,12 +59,13 @@ TEST(ControlLocalizationTest, ButtonsAndTextFieldsLocalizeWhatTheyHold) {
     EXPECT_EQ(field.placeholderText(), chinese("继续"));
 }
 
-TEST(ControlLocalizationTest, PatternsAreFilledAfterLookupInOrder) {
+TEST(ControlLocalizationTest, PatternsAreFilledAfterLookupInOrderOrByPosition) {
     EXPECT_EQ(formatted("About %@", {"Scribora"}), "About Scribora");
     EXPECT_EQ(formatted("%@ and %@", {"a", "b"}), "a and b");
     EXPECT_EQ(formatted("only %@", {"a", "b"}), "only a");
     EXPECT_EQ(formatted("%@ and %@", {"a"}), "a and %@");
     EXPECT_EQ(formatted("50%", {}), "50%");
+    EXPECT_EQ(formatted("%2$@ und %1$@, %@, %3$@", {"a", "b"}), "b und a, a, %3$@");
 }
 
 TEST(ControlLocalizationTest, AChineseDesktopShowsTheWindowInChinese) {

@@ -110,9 +110,11 @@ TEST_F(InstalledCheckTest, TheScanTakesTheFirstQualifyingBundleOfTheMachineFolde
     product(machine, "Old.app", "6.0");
     product(machine, "Other.app", "9.0", "com.example.Other");
     QDir().mkpath(machine + "/not-a-bundle");
+    LogCapture log;
     Installation idle(Installation::systemCollaborators());
     idle.checkApplicationHasInstalled();
     EXPECT_TRUE(idle.installedApplicationURL().isEmpty());
+    EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join('\n').toStdString();
 
     const QString inUser = product(user, "Mine.app", "7.0.0");
     Installation fromUser(Installation::systemCollaborators());

@@ -6,6 +6,7 @@
 #include "Platform/Locale.h"
 #include "TestEnvironment.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 
 namespace {
@@ -80,6 +81,8 @@ TEST_F(LinksTest, LocalizedSettingsWinExceptForTheProductIdentifier) {
     Platform::Locale::setPreferredLanguages({"fr-FR"});
     EXPECT_EQ(productID(), "1234");
     EXPECT_EQ(bundleDisplayName(), "Scribora");
+    Platform::Locale::setPreferredLanguages({"en-US", "zh-CN"}); // English like the texts
+    EXPECT_EQ(bundleDisplayName(), "Scribora");
 }
 
 TEST_F(LinksTest, MissingKeysAreNullAndEmptyValuesStayEmpty) {
@@ -91,23 +94,55 @@ TEST_F(LinksTest, MissingKeysAreNullAndEmptyValuesStayEmpty) {
     EXPECT_FALSE(bundleName().isNull());
 }
 
-TEST_F(LinksTest, UnreadableSettingsBehaveAsEmptyAndAreLoggedOnce) {
-    LogCapture log;
-    BundleBuilder::writeRawInfo(bundlePath, "<plist><dict><key>PID</key><string>1");
-
-    EXPECT_TRUE(productID().isNull());
-    EXPECT_EQ(installPackageURL().query(), "pid=&m=c1");
-    const QString line =
-        "Cannot read the settings dictionary at " + bundlePath + "/Contents/Info.plist";
-    EXPECT_EQ(log.lines().count(line), 1);
+// {PID: "1", bomb: [[...]]}, tiny but 2^levels values as a tree: each array holds the next twice.
+QByteArray doublingArrays(int levels) {
+    QByteArrayList objects{"\xD2\x01\x03\x02\x04", "\x53PID", QByteArray("\x51") + '1',
+                           QByteArray("\x54") + "bomb"};
+    for (int i = 0; i < levels; ++i)
+        objects += QByteArray("\xA2") + char(5 + i) + char(5 + i);
+    objects += "\x51x";
+    QByteArray bytes("bplist00"), offsets;
+    for (const QByteArray& object : objects) {
+        offsets += char(bytes.size());
+        bytes += object;
+    }
+    return bytes + offsets + QByteArray(6, 0) + "\x01\x01" + QByteArray(7, 0) +
+           char(objects.size()) + QByteArray(15, 0) + char(bytes.size());
 }
 
-TEST_F(LinksTest, BinarySettingsAreRead) {
+TEST_F(LinksTest, UnreadableHugeOrDeepSettingsBehaveAsEmptyAndAreLoggedOnce) {
+    QVariant deep = "bottom";
+    for (int level = 0; level < 64; ++level) // under the top dictionary: 65 levels
+        deep = QVariantList{deep};
+    const QVariantMap deepInfo{{"PID", "1"}, {"deep", deep}};
+    for (const QByteArray& bytes :
+         {QByteArray("<plist><dict><key>PID</key><string>1"),
+          BundleBuilder::serialize(deepInfo, BundleBuilder::Format::Xml),
+          BundleBuilder::serialize(deepInfo, BundleBuilder::Format::Binary), doublingArrays(12),
+          BundleBuilder::serialize({{"PID", "1"}, {"padding", QString(1 << 20, u'x')}},
+                                   BundleBuilder::Format::Xml)}) {
+        bundlePath = TestEnvironment::makeFolder(QStringLiteral("links")) + "/Inst.app";
+        LogCapture log;
+        BundleBuilder::writeRawInfo(bundlePath, bytes);
+        Platform::Bundle::setMainBundlePath(bundlePath);
+
+        EXPECT_TRUE(productID().isNull()) << bytes.left(200).toStdString();
+        EXPECT_EQ(installPackageURL().query(), "pid=&m=c1");
+        const QString line =
+            "Cannot read the settings dictionary at " + bundlePath + "/Contents/Info.plist";
+        EXPECT_EQ(log.lines().count(line), 1);
+    }
+}
+
+TEST_F(LinksTest, BinarySettingsAreReadOncePerMainBundle) {
     BundleBuilder::writeInfo(bundlePath, {{"PID", "77"}, {"CFBundleVersion", "9"}},
                              BundleBuilder::Format::Binary);
 
     EXPECT_EQ(productID(), "77");
+    QFile::remove(bundlePath + "/Contents/Info.plist");
     EXPECT_EQ(bundleVersion(), "9");
+    Platform::Bundle::setMainBundlePath(bundlePath);
+    EXPECT_TRUE(bundleVersion().isNull());
 }
 
 } // namespace

@@ -112,17 +112,20 @@ TEST_F(ZipTest, NotAnArchiveAndAnEmptyArchiveFindNoEntry) {
     EXPECT_TRUE(progress.empty());
 }
 
-TEST_F(ZipTest, TruncatedArchiveFails) {
-    const QByteArray whole =
-        ZipBuilder::build(archive, {file("a", QByteArray(9000, 'a')), file("b", "b")});
-    for (const qsizetype length : {whole.size() - 10, whole.size() / 2, qsizetype(30)}) {
+TEST_F(ZipTest, TruncatedOrDamagedArchivesFail) {
+    const QByteArray whole = ZipBuilder::build(
+        archive, {file("a", QByteArray(9000, 'a')), file("b", "b"), file("c", "c")});
+    QByteArray secondRecordDamaged = whole;
+    secondRecordDamaged[whole.indexOf("PK\x01\x02", whole.indexOf("PK\x01\x02") + 1)] = 'X';
+    for (const QByteArray& bytes : {whole.left(whole.size() - 10), whole.left(whole.size() / 2),
+                                    whole.left(30), secondRecordDamaged}) {
         QFile cut(archive);
         ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
-        cut.write(whole.left(length));
+        cut.write(bytes);
         cut.close();
         log.clear();
-        EXPECT_FALSE(unzip()) << length;
-        EXPECT_EQ(log.lines().size(), 1) << length;
+        EXPECT_FALSE(unzip()) << bytes.size();
+        EXPECT_EQ(log.lines().size(), 1) << bytes.size();
     }
     expectNothingOutside();
 }
