@@ -87,8 +87,9 @@ bool TQWindowController::isScriboraApplication(const QUrl& url) {
     return order == -1 || order == 0;
 }
 
-void TQWindowController::checkStandardApplicationHasInstalled(long mask) {
-    const QString folder = Platform::SearchPaths::shared().applicationDirectory(mask);
+void TQWindowController::checkStandardApplicationHasInstalled(
+    Platform::ApplicationsFolder applications) {
+    const QString folder = Platform::SearchPaths::shared().applicationDirectory(applications);
     if (folder.isNull())
         return;
     const QStringList entries = QDir(folder).entryList(
@@ -112,19 +113,19 @@ void TQWindowController::checkApplicationHasInstalled() {
         setInstallButtonTitle(localized(QStringLiteral("Launch")));
         return;
     }
-    checkStandardApplicationHasInstalled(Platform::SystemDomainMask);
+    checkStandardApplicationHasInstalled(Platform::ApplicationsFolder::System);
     if (_applicationURL.isEmpty())
-        checkStandardApplicationHasInstalled(Platform::UserDomainMask);
+        checkStandardApplicationHasInstalled(Platform::ApplicationsFolder::User);
 }
 
 QUrl TQWindowController::applicationURL() const {
     const Platform::SearchPaths& paths = Platform::SearchPaths::shared();
-    const QString local = paths.applicationDirectory(Platform::LocalDomainMask);
+    const QString local = paths.applicationDirectory(Platform::ApplicationsFolder::Local);
     if (local.isNull())
         return QUrl();
     if (fileExistsAtPath(local))
         return QUrl::fromLocalFile(local);
-    const QString user = paths.applicationDirectory(Platform::UserDomainMask);
+    const QString user = paths.applicationDirectory(Platform::ApplicationsFolder::User);
     if (user.isNull())
         return QUrl();
     if (!fileExistsAtPath(user)) {

@@ -16,7 +16,7 @@ const QString extractionFailed = QStringLiteral("安装失败：解压程序包�
 const QString bundleMissing = QStringLiteral("安装失败：解压程序包不存在");
 
 std::optional<QStringList> contentsOfDirectory(const QString& path) {
-    return Platform::FileManager::shared().contentsOfDirectoryAtPath(path, nullptr);
+    return Platform::FileManager::shared().listDirectory(path, nullptr);
 }
 
 // A readable text of a listing: ( "a", "b" ).

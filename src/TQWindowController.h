@@ -18,6 +18,7 @@
 #include <QTextBrowser>
 
 #include "Controls/TQImageView.h"
+#include "Platform/SearchPaths.h"
 
 // The installer window's controller and the installation pipeline. The class is spread
 // over one file per concern: TQWindowController.cpp (window side) and
@@ -64,7 +65,7 @@ public:
     [[nodiscard]] static qint64 compare(const QString& a, const QString& b);
     // True when the bundle at url is the configured product in version 7.0.0 or newer.
     [[nodiscard]] static bool isScriboraApplication(const QUrl& url);
-    void checkStandardApplicationHasInstalled(long mask);
+    void checkStandardApplicationHasInstalled(Platform::ApplicationsFolder folder);
     void checkApplicationHasInstalled();
     // The folder to install into (created for the user when needed), or null.
     [[nodiscard]] QUrl applicationURL() const;

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
+#include <memory>
 #include <optional>
 
 namespace Platform {
@@ -14,10 +15,10 @@ public:
     explicit Bundle(QString bundlePath);
 
     // The installer's own bundle, found from the running program's path
-    // (<bundle>/Contents/Linux/<program>); tests set it with setMainBundlePath().
+    // (<bundle>/Contents/Linux/<program>); tests replace it with ScopedReplacement<Bundle>.
     [[nodiscard]] static Bundle main();
-    // An empty path returns to the bundle of the running program.
-    static void setMainBundlePath(const QString& path);
+    // The bundle of the running program, whatever main() was replaced with.
+    [[nodiscard]] static std::shared_ptr<Bundle> systemInstance();
 
     // The bundle at a path, or nothing when no directory is there.
     [[nodiscard]] static std::optional<Bundle> bundleWithPath(const QString& path);

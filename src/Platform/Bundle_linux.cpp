@@ -3,6 +3,7 @@
 #include "Platform/Locale.h"
 #include "Platform/Log.h"
 #include "Platform/PropertyList.h"
+#include "Platform/SharedInstance.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,11 +17,6 @@ namespace {
 std::mutex& stateMutex() {
     static std::mutex mutex;
     return mutex;
-}
-
-QString& mainBundleOverride() {
-    static QString path;
-    return path;
 }
 
 // Each unreadable settings file is reported once per run, not on every lookup.
@@ -57,18 +53,11 @@ QStringList localizationNames(const QString& language) {
 Bundle::Bundle(QString bundlePath) : m_path(QDir::cleanPath(bundlePath)) {}
 
 Bundle Bundle::main() {
-    {
-        std::lock_guard lock(stateMutex());
-        if (!mainBundleOverride().isEmpty())
-            return Bundle(mainBundleOverride());
-    }
-    static const QString running = runningBundlePath();
-    return Bundle(running);
+    return *SharedInstance<Bundle>::pointer();
 }
 
-void Bundle::setMainBundlePath(const QString& path) {
-    std::lock_guard lock(stateMutex());
-    mainBundleOverride() = path;
+std::shared_ptr<Bundle> Bundle::systemInstance() {
+    return std::make_shared<Bundle>(runningBundlePath());
 }
 
 std::optional<Bundle> Bundle::bundleWithPath(const QString& path) {

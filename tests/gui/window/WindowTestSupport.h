@@ -3,6 +3,8 @@
 #include "AppDelegate.h"
 #include "Controls/TQMainLayout.h"
 #include "Controls/TQMaskWindow.h"
+#include "Platform/Bundle.h"
+#include "Platform/ScopedReplacement.h"
 #include "Platform/Workspace.h"
 
 #include <QList>
@@ -27,6 +29,7 @@ public:
 
 private:
     QString _path;
+    Platform::ScopedReplacement<Platform::Bundle> _mainBundle;
 };
 
 // The main layout of the main bundle; fails the calling test when it cannot be loaded.

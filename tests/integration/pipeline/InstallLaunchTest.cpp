@@ -123,7 +123,8 @@ TEST_F(InstallLaunchTest, AFailedPlainCopyLeavesNothingAndACancelledPanelEndsThe
 
 TEST_F(InstallLaunchTest, AChosenDirectoryTakesOverAfterAFailedCopy) {
     // Not writable even for the administrator, and a privileged copy cannot write there.
-    Platform::SearchPaths::setShared(std::make_shared<TestSearchPaths>("/proc/1"));
+    const Platform::ScopedReplacement<Platform::SearchPaths> paths(
+        std::make_shared<TestSearchPaths>("/proc/1"));
     ASSERT_NE(access("/proc/1", W_OK), 0);
     clickWithoutPackage();
     controller.install(QUrl::fromLocalFile(unpacked));
@@ -144,7 +145,8 @@ TEST_F(InstallLaunchTest, AChosenDirectoryTakesOverAfterAFailedCopy) {
 }
 
 TEST_F(InstallLaunchTest, WithoutAnApplicationsFolderTheClickAsksForOne) {
-    Platform::SearchPaths::setShared(std::make_shared<TestSearchPaths>(QString()));
+    const Platform::ScopedReplacement<Platform::SearchPaths> paths(
+        std::make_shared<TestSearchPaths>(QString()));
     controller.clickInstallButton();
     QFileDialog* panel = nullptr;
     ASSERT_TRUE(waitFor([&] { return (panel = directoryPanel()) != nullptr; }));
@@ -180,8 +182,7 @@ TEST_F(InstallLaunchTest, ABundleThatCannotBeOpenedFailsTheLaunch) {
 
 // The password prompt stands in as a script: "STAND-IN --keep-cwd /bin/cp -a SOURCE DEST".
 TEST_F(InstallLaunchTest, APrivilegedCopyCountsOnlyWhenTheToolSucceeded) {
-    Platform::Authorization& authorization = Platform::Authorization::shared();
-    authorization.setRunsAsRoot(false);
+    std::optional<Platform::ScopedReplacement<Platform::Authorization>> authorization;
     const auto standIn = [&](const QByteArray& body) {
         const QString path = root + "/stand-in-" + QString::number(qHash(body));
         QFile script(path);
@@ -189,7 +190,7 @@ TEST_F(InstallLaunchTest, APrivilegedCopyCountsOnlyWhenTheToolSucceeded) {
         script.write("#!/bin/sh\nshift\n" + body + "\n");
         script.close();
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        authorization.setElevationProgram(path);
+        authorization.emplace(std::make_shared<Platform::Authorization>(path, false));
     };
     const QString destination = applications + "/Scribora.app";
 
@@ -205,7 +206,6 @@ TEST_F(InstallLaunchTest, APrivilegedCopyCountsOnlyWhenTheToolSucceeded) {
     standIn("exec \"$@\"");
     EXPECT_TRUE(controller.copyWithAuthority(unpacked, destination));
     EXPECT_TRUE(QFileInfo(destination + "/Contents/Linux/Scribora").isExecutable());
-    authorization.restoreSystemDefaults();
 }
 
 TEST_F(InstallLaunchTest, TheCloseButtonNeverClosesTheWindow) {

@@ -15,10 +15,10 @@
 #include <QStandardPaths>
 #include <QThread>
 
-QString TestSearchPaths::applicationDirectory(long mask) const {
-    if (mask & (Platform::LocalDomainMask | Platform::SystemDomainMask))
+QString TestSearchPaths::applicationDirectory(Platform::ApplicationsFolder folder) const {
+    if (folder != Platform::ApplicationsFolder::User)
         return m_applications;
-    return SearchPaths::applicationDirectory(mask);
+    return SearchPaths::applicationDirectory(folder);
 }
 
 bool RecordingWorkspace::openURL(const QUrl& url) {
@@ -38,9 +38,9 @@ void PipelineTest::SetUp() {
     root = TestEnvironment::makeFolder("pipeline");
     applications = root + "/Applications";
     QDir().mkpath(applications);
-    Platform::SearchPaths::setShared(std::make_shared<TestSearchPaths>(applications));
+    searchPaths.emplace(std::make_shared<TestSearchPaths>(applications));
     workspace = std::make_shared<RecordingWorkspace>();
-    Platform::Workspace::setShared(workspace);
+    replacedWorkspace.emplace(workspace);
     writeInstallerSettings();
     (void)Platform::UserDefaults::standard().setString("ApplicationInstallDirectory", "");
     QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
@@ -49,9 +49,9 @@ void PipelineTest::SetUp() {
 }
 
 void PipelineTest::TearDown() {
-    Platform::Workspace::setShared(nullptr);
-    Platform::SearchPaths::setShared(nullptr);
-    Platform::Bundle::setMainBundlePath(QString());
+    mainBundle.reset();
+    replacedWorkspace.reset();
+    searchPaths.reset();
     for (QWidget* widget : QApplication::topLevelWidgets())
         widget->close();
 }
@@ -77,7 +77,7 @@ void PipelineTest::writeInstallerSettings(const QVariantMap& extra) {
             << error.toStdString();
     }
     BundleBuilder::writeInfo(installer, settings);
-    Platform::Bundle::setMainBundlePath(installer);
+    mainBundle.emplace(std::make_shared<Platform::Bundle>(installer));
 }
 
 QString PipelineTest::copyOfScribora(const QString& folder) const {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "LogCapture.h"
+#include "Platform/Bundle.h"
+#include "Platform/ScopedReplacement.h"
 #include "Platform/SearchPaths.h"
 #include "Platform/Workspace.h"
 
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <ostream>
 
 class QFileDialog;
@@ -24,7 +27,7 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 class TestSearchPaths : public Platform::SearchPaths {
 public:
     explicit TestSearchPaths(QString applications) : m_applications(std::move(applications)) {}
-    QString applicationDirectory(long mask) const override;
+    QString applicationDirectory(Platform::ApplicationsFolder folder) const override;
 
 private:
     QString m_applications;
@@ -63,5 +66,8 @@ protected:
     QString root;
     QString applications;
     std::shared_ptr<RecordingWorkspace> workspace;
+    std::optional<Platform::ScopedReplacement<Platform::SearchPaths>> searchPaths;
+    std::optional<Platform::ScopedReplacement<Platform::Workspace>> replacedWorkspace;
+    std::optional<Platform::ScopedReplacement<Platform::Bundle>> mainBundle;
     LogCapture log;
 };

@@ -1,4 +1,5 @@
 #include "Platform/FileManager.h"
+#include "Platform/ScopedReplacement.h"
 #include "TestEnvironment.h"
 
 #include <QDir>
@@ -53,12 +54,12 @@ TEST(FileManagerTest, ListingShowsEveryNameAndReadabilityFollowsLinks) {
     makeVolume(root);
     FileManager& files = FileManager::shared();
     QString error;
-    auto names = files.contentsOfDirectoryAtPath(root, &error);
+    auto names = files.listDirectory(root, &error);
     ASSERT_TRUE(names.has_value());
     names->sort();
     EXPECT_EQ(*names, QStringList({".hidden", "Applications", "Contents link",
                                    QString::fromUtf8("Scribora 书.app"), "dangling"}));
-    EXPECT_FALSE(files.contentsOfDirectoryAtPath(root + "/missing", &error).has_value());
+    EXPECT_FALSE(files.listDirectory(root + "/missing", &error).has_value());
     EXPECT_TRUE(error.contains(root + "/missing"));
 
     EXPECT_TRUE(files.isReadableFileAtPath(root + "/Applications"));
@@ -163,10 +164,16 @@ public:
     bool isReadableFileAtPath(const QString&) const override { return false; }
 };
 
-TEST(FileManagerTest, TestsCanReplaceTheSharedInstance) {
-    FileManager::setShared(std::make_shared<SteeredFileManager>());
-    EXPECT_FALSE(FileManager::shared().isReadableFileAtPath("/"));
-    FileManager::setShared(nullptr);
+TEST(FileManagerTest, AReplacementHoldsForItsScopeAndRestoresTheOneBefore) {
+    {
+        const Platform::ScopedReplacement<FileManager> outer(std::make_shared<FileManager>());
+        {
+            const Platform::ScopedReplacement<FileManager> inner(
+                std::make_shared<SteeredFileManager>());
+            EXPECT_FALSE(FileManager::shared().isReadableFileAtPath("/"));
+        }
+        EXPECT_TRUE(FileManager::shared().isReadableFileAtPath("/"));
+    }
     EXPECT_TRUE(FileManager::shared().isReadableFileAtPath("/"));
 }
 

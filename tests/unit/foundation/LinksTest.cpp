@@ -4,9 +4,11 @@
 #include "LogCapture.h"
 #include "Platform/Bundle.h"
 #include "Platform/Locale.h"
+#include "Platform/ScopedReplacement.h"
 #include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 
@@ -15,15 +17,16 @@ protected:
     void SetUp() override {
         bundlePath =
             TestEnvironment::makeFolder(QStringLiteral("links")) + QStringLiteral("/Inst.app");
-        Platform::Bundle::setMainBundlePath(bundlePath);
+        mainBundle.emplace(std::make_shared<Platform::Bundle>(bundlePath));
     }
     void TearDown() override {
-        Platform::Bundle::setMainBundlePath(QString());
+        mainBundle.reset();
         Platform::Locale::setPreferredLanguages({});
     }
     void writeSettings(const QVariantMap& info) { BundleBuilder::writeInfo(bundlePath, info); }
 
     QString bundlePath;
+    std::optional<Platform::ScopedReplacement<Platform::Bundle>> mainBundle;
 };
 
 TEST_F(LinksTest, LinksCarryThePidAndTheirCodeOnTheConfiguredService) {
