@@ -1,5 +1,4 @@
 #include "Platform/FileManager.h"
-#include "Platform/ScopedReplacement.h"
 #include "TestEnvironment.h"
 
 #include <QDir>
@@ -157,24 +156,6 @@ TEST(FileManagerTest, LinkingSharesFileDataButMakesFoldersAndLinksAnew) {
     EXPECT_EQ(contentOf(linked + "/Contents/Info.plist"), QByteArray(200000, 'p'));
     EXPECT_FALSE(files.linkItemAtPath(linked, linked, &error));
     EXPECT_TRUE(error.startsWith("Cannot link")) << error.toStdString();
-}
-
-class SteeredFileManager : public FileManager {
-public:
-    bool isReadableFileAtPath(const QString&) const override { return false; }
-};
-
-TEST(FileManagerTest, AReplacementHoldsForItsScopeAndRestoresTheOneBefore) {
-    {
-        const Platform::ScopedReplacement<FileManager> outer(std::make_shared<FileManager>());
-        {
-            const Platform::ScopedReplacement<FileManager> inner(
-                std::make_shared<SteeredFileManager>());
-            EXPECT_FALSE(FileManager::shared().isReadableFileAtPath("/"));
-        }
-        EXPECT_TRUE(FileManager::shared().isReadableFileAtPath("/"));
-    }
-    EXPECT_TRUE(FileManager::shared().isReadableFileAtPath("/"));
 }
 
 } // namespace
