@@ -2,14 +2,13 @@
 
 #include "Platform/Bundle.h"
 #include "Platform/Log.h"
+#include "Platform/PrivateFolder.h"
 #include "Platform/SearchPaths.h"
 
 #include <QDir>
 #include <QFile>
 #include <condition_variable>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -32,33 +31,6 @@ QString defaultDownloadFolder() {
     if (identifier.isEmpty())
         identifier = QStringLiteral("TQDownloader");
     return Platform::SearchPaths::shared().temporaryDirectory() + identifier;
-}
-
-// A shared temporary directory lets anyone plant a folder with a predictable name, so the
-// folder is used only when it is this user's own directory, closed to others.
-bool isPrivateDirectory(const QByteArray& path) {
-    struct stat info {};
-    return ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
-           info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
-}
-
-QString privateFolder(const QString& path) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    const QByteArray native = QFile::encodeName(path);
-    ::mkdir(native.constData(), 0700);
-    if (isPrivateDirectory(native))
-        return path;
-    QByteArray fresh = native + ".XXXXXX";
-    if (!::mkdtemp(fresh.data())) {
-        Platform::Log::write(QStringLiteral("Download folder %1 is not private and no other "
-                                            "can be made beside it")
-                                 .arg(path));
-        return path;
-    }
-    const QString freshPath = QFile::decodeName(fresh);
-    Platform::Log::write(
-        QStringLiteral("Download folder %1 is not private; using %2").arg(path, freshPath));
-    return freshPath;
 }
 
 // The server's name for the file, reduced to one harmless component of the download folder.
@@ -84,7 +56,8 @@ TQDownloader::TQDownloader() : TQDownloader(defaultDownloadFolder()) {}
 
 TQDownloader::TQDownloader(const QString& downloadFolder,
                            std::shared_ptr<Platform::URLSession> session)
-    : m_cacheURL(QUrl::fromLocalFile(privateFolder(downloadFolder))), m_partialFolder([this] {
+    : m_cacheURL(QUrl::fromLocalFile(Platform::PrivateFolder::make(downloadFolder))),
+      m_partialFolder([this] {
           Platform::ScratchFolder::removeAbandoned(m_cacheURL.toLocalFile());
           return Platform::ScratchFolder::create(m_cacheURL.toLocalFile());
       }()),

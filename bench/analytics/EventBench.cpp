@@ -5,6 +5,7 @@
 
 #include "GoogleReporter/TQGoogleReporter.h"
 #include "Platform/Bundle.h"
+#include "Platform/ScopedReplacement.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -81,7 +82,8 @@ int main(int argc, char* argv[]) {
     const int collector = stalledCollector(port);
     if (collector < 0 || !writeBundle(root.path() + "/Installer.app", port))
         return 1;
-    Platform::Bundle::setMainBundlePath(root.path() + "/Installer.app");
+    const Platform::ScopedReplacement<Platform::Bundle> mainBundle(
+        std::make_shared<Platform::Bundle>(root.path() + "/Installer.app"));
 
     std::vector<double> all;
     {

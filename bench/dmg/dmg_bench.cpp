@@ -9,6 +9,7 @@
 // each timed part so one does not pay for the other's writes.
 #include "Platform/Bundle.h"
 #include "Platform/DiskImageTool.h"
+#include "Platform/ScopedReplacement.h"
 #include "Unarchiving/DMG/TQDMGUnarchiver.h"
 
 #include <QCoreApplication>
@@ -47,7 +48,8 @@ int main(int argc, char* argv[]) {
         std::fputs("usage: tq_dmg_bench IMAGE DEST [--compare-7zz]\n", stderr);
         return 2;
     }
-    Platform::Bundle::setMainBundlePath(QStringLiteral(TQ_BUNDLE_DIR));
+    const Platform::ScopedReplacement<Platform::Bundle> mainBundle(
+        std::make_shared<Platform::Bundle>(QStringLiteral(TQ_BUNDLE_DIR)));
     const QString image = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     const QString destination = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
     QDir().mkpath(destination);

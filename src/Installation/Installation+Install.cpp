@@ -7,18 +7,7 @@
 #include "Platform/Log.h"
 #include "TQDownloader.h"
 
-#include <QFile>
-#include <unistd.h>
-
 using namespace InstallationTable;
-
-namespace {
-
-bool isWritableFileAtPath(const QString& path) {
-    return access(QFile::encodeName(path).constData(), W_OK) == 0;
-}
-
-} // namespace
 
 void Installation::install(const QUrl& bundleURL) {
     m_state = State::Installing;
@@ -42,7 +31,7 @@ void Installation::install(const QUrl& bundleURL) {
     }
 
     const bool copied =
-        !destination.isEmpty() && (isWritableFileAtPath(directory.toLocalFile())
+        !destination.isEmpty() && (m_parts.files.isWritableFileAtPath(directory.toLocalFile())
                                        ? copy(bundlePath, destination)
                                        : copyWithAuthority(bundlePath, destination));
     if (stopToken().stop_requested())

@@ -3,6 +3,7 @@
 #include "Extensions/BundleExtension.h"
 #include "Extensions/StringExtension.h"
 #include "Platform/Bundle.h"
+#include "Platform/FileManager.h"
 #include "Platform/Log.h"
 #include "Platform/SearchPaths.h"
 #include "Platform/UserDefaults.h"
@@ -12,7 +13,6 @@
 #include <filesystem>
 #include <limits>
 #include <system_error>
-#include <unistd.h>
 
 namespace {
 
@@ -47,7 +47,7 @@ bool fileExistsAtPath(const QString& path) {
 }
 
 bool isExecutableFileAtPath(const QString& path) {
-    return !path.isEmpty() && access(QFile::encodeName(path).constData(), X_OK) == 0;
+    return !path.isEmpty() && Platform::FileManager::shared().isExecutableFileAtPath(path);
 }
 
 // A copy that was cut short may hold its settings but not its program, and a copy still being
@@ -103,8 +103,8 @@ bool Installation::isScriboraApplication(const QUrl& url) {
     return (order == -1 || order == 0) && isComplete(*bundle);
 }
 
-void Installation::checkStandardApplicationHasInstalled(long mask) {
-    const QString folder = Platform::SearchPaths::shared().applicationDirectory(mask);
+void Installation::checkStandardApplicationHasInstalled(Platform::ApplicationsFolder applications) {
+    const QString folder = Platform::SearchPaths::shared().applicationDirectory(applications);
     if (folder.isNull())
         return;
     const QStringList entries = QDir(folder).entryList(
@@ -126,19 +126,19 @@ void Installation::checkApplicationHasInstalled() {
         offerLaunch(QUrl::fromLocalFile(remembered));
         return;
     }
-    checkStandardApplicationHasInstalled(Platform::SystemDomainMask);
+    checkStandardApplicationHasInstalled(Platform::ApplicationsFolder::System);
     if (m_applicationURL.isEmpty())
-        checkStandardApplicationHasInstalled(Platform::UserDomainMask);
+        checkStandardApplicationHasInstalled(Platform::ApplicationsFolder::User);
 }
 
 QUrl Installation::applicationURL() const {
     const Platform::SearchPaths& paths = Platform::SearchPaths::shared();
-    const QString local = paths.applicationDirectory(Platform::LocalDomainMask);
+    const QString local = paths.applicationDirectory(Platform::ApplicationsFolder::Local);
     if (local.isNull())
         return QUrl();
     if (fileExistsAtPath(local))
         return QUrl::fromLocalFile(local);
-    const QString user = paths.applicationDirectory(Platform::UserDomainMask);
+    const QString user = paths.applicationDirectory(Platform::ApplicationsFolder::User);
     if (user.isNull())
         return QUrl();
     if (!fileExistsAtPath(user)) {

@@ -78,8 +78,7 @@ void Installation::unarchiveZip(const QUrl& packageURL, const QUrl& unpackURL) {
     // The application is the first top-level bundle; an archive without one hands over its
     // first entry, as archives of old did.
     const QStringList listing =
-        m_parts.files.contentsOfDirectoryAtPath(unpackURL.toLocalFile(), nullptr)
-            .value_or(QStringList());
+        m_parts.files.listDirectory(unpackURL.toLocalFile(), nullptr).value_or(QStringList());
     if (listing.isEmpty()) {
         failStage(installFail, bundleMissing, QString());
         return;
@@ -97,7 +96,7 @@ void Installation::unarchiveDiskImage(const QUrl& packageURL, const QUrl& unpack
     if (!extract(m_parts.unarchiveDiskImage, packageURL, unpackURL))
         return;
     const std::optional<QStringList> listing =
-        m_parts.files.contentsOfDirectoryAtPath(unpackURL.toLocalFile(), nullptr);
+        m_parts.files.listDirectory(unpackURL.toLocalFile(), nullptr);
     const QStringList entries = listing.value_or(QStringList());
     const auto bundle = std::find_if(entries.cbegin(), entries.cend(), isBundleName);
     if (bundle == entries.cend()) {

@@ -2,6 +2,7 @@
 
 #include "Installation/InstallationView.h"
 #include "Platform/MainQueue.h"
+#include "Platform/SearchPaths.h"
 
 #include <QString>
 #include <QStringList>
@@ -105,7 +106,7 @@ public:
     [[nodiscard]] static qint64 compare(const QString& a, const QString& b);
     // True when the bundle at url is the configured product in version 7.0.0 or newer.
     [[nodiscard]] static bool isScriboraApplication(const QUrl& url);
-    void checkStandardApplicationHasInstalled(long mask);
+    void checkStandardApplicationHasInstalled(Platform::ApplicationsFolder applications);
     // Looks for an installed copy and offers "Launch" for it. Main thread, at start.
     void checkApplicationHasInstalled();
     // The folder to install into (created for the user when needed), or null.

@@ -1,94 +1,53 @@
 #pragma once
 
-#include <QByteArray>
-#include <QByteArrayList>
+#include "Platform/Process.h"
+
 #include <QString>
-#include <cstdint>
+#include <QStringList>
 #include <memory>
-#include <mutex>
-#include <sys/types.h>
-#include <vector>
+#include <optional>
 
 class QFile;
 
 namespace Platform {
 
-// Status values of the authorization service; 0 is success.
-constexpr int32_t errAuthorizationSuccess = 0;
-constexpr int32_t errAuthorizationInvalidRef = -60002;
-constexpr int32_t errAuthorizationInvalidPointer = -60004;
-constexpr int32_t errAuthorizationToolExecuteFailure = -60031;
-
-// Flags of the authorization calls, with the values the installer's logic uses.
-enum AuthorizationFlags : uint32_t {
-    kAuthorizationFlagDefaults = 0,
-    kAuthorizationFlagInteractionAllowed = 1,
-    kAuthorizationFlagExtendRights = 2,
-    kAuthorizationFlagPreAuthorize = 16,
-};
-
-// The right to run one tool as the administrator; its value is the tool's path.
-inline constexpr char kAuthorizationRightExecute[] = "system.privilege.admin";
-
-struct AuthorizationItem {
-    QByteArray name;
-    QByteArray value;
-    uint32_t flags = 0;
-};
-using AuthorizationRights = std::vector<AuthorizationItem>;
-
-struct AuthorizationOpaqueRef;
-using AuthorizationRef = AuthorizationOpaqueRef*;
-
-// A tool started by the run-as-administrator call: the read end of its standard output
-// (closed when the last owner lets go) and the child process to wait for.
+// A tool started as the administrator: the read end of its standard output (closed when the
+// last owner lets go) and the running child.
 struct PrivilegedChild {
     std::shared_ptr<QFile> output;
-    pid_t processIdentifier = 0;
+    std::unique_ptr<Process> process;
 };
 
-// Runs one tool as the administrator. On Linux this is polkit's pkexec, which asks the
-// user itself when the tool starts, so creating an authorization and copying rights
-// always succeed. When the process already runs as root the tool is run directly.
-// Safe to call from any thread.
+// Runs one tool as the administrator: through polkit's pkexec, which asks the user itself when
+// the tool starts, or directly when the installer already runs as root. Safe to use from any
+// thread. Tests stand in for pkexec by replacing the instance with ScopedReplacement.
 class Authorization {
 public:
+    // What the system has: pkexec from the system's own folders; root when the process is.
+    Authorization();
+    // A stand-in for pkexec (empty for none), and whether the process counts as root.
+    Authorization(QString elevationProgram, bool runsAsRoot);
+
     static Authorization& shared();
 
-    [[nodiscard]] int32_t create(const AuthorizationRights* rights, uint32_t flags,
-                                 AuthorizationRef* authorization);
-    [[nodiscard]] int32_t copyRights(AuthorizationRef authorization,
-                                     const AuthorizationRights& rights, uint32_t flags);
-    void free(AuthorizationRef authorization, uint32_t flags);
+    // Whether a tool can be run as the administrator here: pkexec was found, or the process
+    // runs as root.
+    [[nodiscard]] bool isAvailable() const;
+    // Starts `tool` with the arguments as separate, unchanged words (no shell), in `directory`,
+    // its standard output on a pipe. Nothing when it could not be started.
+    [[nodiscard]] std::optional<PrivilegedChild> runAsAdministrator(const QString& tool,
+                                                                    const QStringList& arguments,
+                                                                    const QString& directory) const;
 
-    // Whether the run-as-administrator call exists here: pkexec was found when the service
-    // was first used, or the process runs as root.
-    [[nodiscard]] bool executeWithPrivilegesAvailable() const;
-    // Starts pathToTool with the arguments as separate, unchanged words (no shell), in
-    // directory, its standard output on a pipe. The process's own directory never changes.
-    [[nodiscard]] int32_t executeWithPrivileges(AuthorizationRef authorization,
-                                                const QByteArray& pathToTool, uint32_t options,
-                                                const QByteArrayList& arguments,
-                                                const QByteArray& directory,
-                                                PrivilegedChild* child);
-
-    // For tests: the program that stands in for pkexec (called as "PROGRAM --keep-cwd TOOL
-    // ARGS..."; empty for none), and whether the process counts as root.
-    void setElevationProgram(const QString& path);
-    void setRunsAsRoot(bool runsAsRoot);
-    // Back to what was found on the system.
-    void restoreSystemDefaults();
-    [[nodiscard]] QString elevationProgram() const;
-    [[nodiscard]] bool runsAsRoot() const;
+    [[nodiscard]] QString elevationProgram() const { return m_elevationProgram; }
+    [[nodiscard]] bool runsAsRoot() const { return m_runsAsRoot; }
 
 private:
-    Authorization();
-
-    mutable std::mutex m_mutex;
-    QString m_systemElevationProgram;
-    bool m_systemRunsAsRoot = false;
     QString m_elevationProgram;
     bool m_runsAsRoot = false;
+    // Whether the elevation program keeps the working directory for the tool when asked
+    // (--keep-cwd, polkit 121 and later); asked once, when the instance is made.
+    bool m_keepsDirectory = true;
 };
 
 } // namespace Platform

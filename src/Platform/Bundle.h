@@ -16,11 +16,10 @@ public:
     explicit Bundle(QString bundlePath);
 
     // The installer's own bundle, found from the running program's path
-    // (<bundle>/Contents/Linux/<program>); tests set it with setMainBundlePath().
+    // (<bundle>/Contents/Linux/<program>); tests replace it with ScopedReplacement<Bundle>.
     [[nodiscard]] static Bundle main();
-    // An empty path returns to the bundle of the running program. Either way the main
-    // bundle's settings are read afresh, even when the path stays the same.
-    static void setMainBundlePath(const QString& path);
+    // The bundle of the running program, whatever main() was replaced with.
+    [[nodiscard]] static std::shared_ptr<Bundle> systemInstance();
 
     // The bundle at a path, or nothing when no directory is there.
     [[nodiscard]] static std::optional<Bundle> bundleWithPath(const QString& path);
@@ -43,6 +42,9 @@ public:
 
     // CFBundleIdentifier from the plain settings; null when missing.
     [[nodiscard]] QString bundleIdentifier() const;
+    // Forgets what was read, for this bundle and its copies: settings files that changed are
+    // read again at the next question.
+    void rereadSettings() const;
 
     // The languages the bundle carries, '_'-separated: its <language>.lproj folders and
     // Localizable_<language>.qm tables in Resources.

@@ -3,6 +3,7 @@
 #include "Platform/Locale.h"
 #include "Platform/Log.h"
 #include "Platform/PropertyList.h"
+#include "Platform/SharedInstance.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,16 +18,6 @@ namespace {
 std::mutex& stateMutex() {
     static std::mutex mutex;
     return mutex;
-}
-
-QString& mainBundleOverride() {
-    static QString path;
-    return path;
-}
-
-std::optional<Bundle>& mainBundle() {
-    static std::optional<Bundle> bundle;
-    return bundle;
 }
 
 // Each unreadable settings file is reported once per run, not on every lookup.
@@ -63,18 +54,18 @@ Bundle::Bundle(QString bundlePath)
     : m_path(QDir::cleanPath(bundlePath)), m_cache(std::make_shared<Cache>()) {}
 
 Bundle Bundle::main() {
-    std::lock_guard lock(stateMutex());
-    if (!mainBundle()) {
-        static const QString running = runningBundlePath();
-        mainBundle() = Bundle(mainBundleOverride().isEmpty() ? running : mainBundleOverride());
-    }
-    return *mainBundle();
+    return *SharedInstance<Bundle>::pointer();
 }
 
-void Bundle::setMainBundlePath(const QString& path) {
-    std::lock_guard lock(stateMutex());
-    mainBundleOverride() = path;
-    mainBundle().reset();
+std::shared_ptr<Bundle> Bundle::systemInstance() {
+    return std::make_shared<Bundle>(runningBundlePath());
+}
+
+void Bundle::rereadSettings() const {
+    std::lock_guard lock(m_cache->mutex);
+    m_cache->info.reset();
+    m_cache->localizations.reset();
+    m_cache->localizedInfo.clear();
 }
 
 std::optional<Bundle> Bundle::bundleWithPath(const QString& path) {

@@ -1,26 +1,34 @@
 #pragma once
 
 #include <QString>
+#include <utility>
 
 namespace Platform {
 
-// Where the disk-image tool is and where its mount points live. On Linux the tool is the
-// installer bundle's own Contents/Linux/hdiutil, and a mounted volume is a folder under a
-// private "Volumes" folder inside the installer's private temporary folder.
+// The disk-image tool and where its mount points live. On Linux the tool is the installer
+// bundle's own Contents/Linux/hdiutil, and a mounted volume is a folder inside the private
+// "Volumes" folder of the downloader's private folder in the temporary directory.
+// Tests stand in for the tool by replacing the instance with ScopedReplacement.
 class DiskImageTool {
 public:
-    // The tool's launch path: Contents/Linux/hdiutil of the main bundle unless a test set
-    // another. Set only during test set-up; an empty path returns to the bundle's.
-    [[nodiscard]] static QString launchPath();
-    static void setLaunchPath(const QString& path);
+    // The main bundle's tool; a stand-in at `launchPath` when one is given.
+    explicit DiskImageTool(QString launchPath = QString()) : m_launchPath(std::move(launchPath)) {}
 
-    // <temporary directory><bundle identifier>/Volumes, not created here.
+    static DiskImageTool& shared();
+    [[nodiscard]] QString launchPath() const;
+
+    // <private folder>/Volumes, where the private folder is the one the downloader uses,
+    // <temporary directory><bundle identifier>, or its fallback. Not created here.
     [[nodiscard]] static QString volumesDirectory();
-    // Creates the folder (and the private folder around it) owner-only when missing. True
-    // when it exists afterwards as a real folder of the current user that only they can use.
+    // Makes the private folder and the Volumes folder in it when missing. True when both
+    // are private afterwards.
     [[nodiscard]] static bool createVolumesDirectory();
-    // Whether a path is a real folder (not a link), owned by the current user, closed to others.
-    [[nodiscard]] static bool isPrivateFolder(const QString& path);
+    // Whether volumesDirectory() and the private folder around it are private, each checked
+    // without following a link.
+    [[nodiscard]] static bool volumesDirectoryIsPrivate();
+
+private:
+    QString m_launchPath;
 };
 
 } // namespace Platform

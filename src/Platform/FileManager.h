@@ -9,21 +9,50 @@
 namespace Platform {
 
 // The file-system operations the installer's logic performs on whole items. Paths are
-// absolute. Tests replace the process-wide instance with setShared() to steer answers.
+// absolute. Tests replace the process-wide instance with ScopedReplacement to steer answers.
 class FileManager {
 public:
     virtual ~FileManager() = default;
 
     static FileManager& shared();
-    // nullptr restores the system one. Only while no other thread uses it (test set-up).
-    static void setShared(std::shared_ptr<FileManager> fileManager);
 
     // The names in a directory ("." and ".." left out, hidden names kept), in the order the
     // file system gives them; nothing, with *error set when given, when it cannot be read.
-    [[nodiscard]] virtual std::optional<QStringList>
-    contentsOfDirectoryAtPath(const QString& path, QString* error) const;
-    // Whether the current user may read the item (a link is judged by what it points to).
+    [[nodiscard]] virtual std::optional<QStringList> listDirectory(const QString& path,
+                                                                   QString* error) const;
+    // Whether the current (real) user may read, write or execute the item (a link is judged by
+    // what it points to).
     [[nodiscard]] virtual bool isReadableFileAtPath(const QString& path) const;
+    [[nodiscard]] virtual bool isWritableFileAtPath(const QString& path) const;
+    [[nodiscard]] virtual bool isExecutableFileAtPath(const QString& path) const;
+    // The item's attributes as readable text, a link's own rather than its target's:
+    //   {
+    //       NSFileType = NSFileTypeDirectory;
+    //       NSFilePosixPermissions = 0755;
+    //       NSFileOwnerAccountName = root;
+    //       NSFileGroupOwnerAccountName = root;
+    //       NSFileSize = 4096;
+    //       NSFileModificationDate = "2026-01-01T00:00:00Z";
+    //   }
+    // Null when they cannot be read.
+    [[nodiscard]] virtual QString itemAttributesDescription(const QString& path) const;
+    // The permission bits (07777) of the item a path leads to; nothing when it cannot be read.
+    [[nodiscard]] virtual std::optional<uint>
+    posixPermissionsOfItemAtPath(const QString& path) const;
+    // Sets the permission bits of the item a path leads to.
+    [[nodiscard]] virtual bool setPosixPermissionsOfItemAtPath(const QString& path,
+                                                               uint permissions) const;
+    // What a link holds, as written; nothing when the item is not a link.
+    [[nodiscard]] virtual std::optional<QByteArray> linkTargetAtPath(const QString& path) const;
+    // Makes a link at `path` holding `target`; fails when anything is at `path`.
+    [[nodiscard]] virtual bool createLinkAtPath(const QString& path,
+                                                const QByteArray& target) const;
+    // Renames an item within one file system; fails when the destination exists.
+    [[nodiscard]] virtual bool moveItemAtPath(const QString& source,
+                                              const QString& destination) const;
+    // "device:inode" of a real folder (not a link); empty for anything else. Tells whether a
+    // folder is still the one seen before.
+    [[nodiscard]] virtual QByteArray folderIdentityAtPath(const QString& path) const;
     // Whether anything, a dangling link included, is at the path.
     [[nodiscard]] virtual bool itemExistsAtPath(const QString& path) const;
     // Copies an item: a folder whole, a link as a link, files with their permission bits and

@@ -1,6 +1,7 @@
 #include "Platform/FileManager.h"
 
 #include "Platform/FileDescriptor.h"
+#include "Platform/SharedInstance.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,7 +9,9 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/fs.h>
+#include <pwd.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,11 +20,6 @@
 namespace Platform {
 
 namespace {
-
-std::shared_ptr<FileManager>& current() {
-    static std::shared_ptr<FileManager> instance = std::make_shared<FileManager>();
-    return instance;
-}
 
 // A failure as errno plus the path it happened on; the first one wins.
 struct Failure {
@@ -48,13 +46,11 @@ QByteArray join(const QByteArray& folder, const char* name) {
 
 // The entries of an open directory, "." and ".." left out. Takes a duplicate of fd.
 std::optional<std::vector<QByteArray>> readNames(int fd) {
-    const int copy = ::dup(fd);
-    DIR* dir = copy >= 0 ? ::fdopendir(copy) : nullptr;
-    if (!dir) {
-        if (copy >= 0)
-            ::close(copy);
+    FileDescriptor copy(::dup(fd));
+    DIR* dir = copy.valid() ? ::fdopendir(copy.get()) : nullptr;
+    if (!dir)
         return std::nullopt;
-    }
+    (void)copy.release();
     std::vector<QByteArray> names;
     errno = 0;
     while (const dirent* entry = ::readdir(dir)) {
@@ -233,31 +229,55 @@ struct Location {
     QByteArray path;
 };
 
-std::unique_ptr<Location> locate(const QString& path) {
+std::optional<Location> locate(const QString& path) {
     const QFileInfo info(path);
-    auto location = std::unique_ptr<Location>(
-        new Location{FileDescriptor(::open(QFile::encodeName(info.absolutePath()).constData(),
-                                           O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
-                     QFile::encodeName(info.fileName()), QFile::encodeName(path)});
-    if (location->name.isEmpty() || location->name == "." || location->name == "..") {
+    Location location{FileDescriptor(::open(QFile::encodeName(info.absolutePath()).constData(),
+                                            O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
+                      QFile::encodeName(info.fileName()), QFile::encodeName(path)};
+    if (location.name.isEmpty() || location.name == "." || location.name == "..") {
         errno = EINVAL;
-        return nullptr;
+        return std::nullopt;
     }
-    return location->parent.valid() ? std::move(location) : nullptr;
+    if (!location.parent.valid())
+        return std::nullopt;
+    return location;
+}
+
+QString fileType(mode_t mode) {
+    if (S_ISDIR(mode))
+        return QStringLiteral("NSFileTypeDirectory");
+    if (S_ISLNK(mode))
+        return QStringLiteral("NSFileTypeSymbolicLink");
+    if (S_ISREG(mode))
+        return QStringLiteral("NSFileTypeRegular");
+    return QStringLiteral("NSFileTypeUnknown");
+}
+
+QString accountName(uid_t uid) {
+    passwd entry{};
+    passwd* found = nullptr;
+    char buffer[4096];
+    return ::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found
+               ? QString::fromLocal8Bit(found->pw_name)
+               : QString::number(uid);
+}
+
+QString groupName(gid_t gid) {
+    group entry{};
+    group* found = nullptr;
+    char buffer[4096];
+    return ::getgrgid_r(gid, &entry, buffer, sizeof buffer, &found) == 0 && found
+               ? QString::fromLocal8Bit(found->gr_name)
+               : QString::number(gid);
 }
 
 } // namespace
 
 FileManager& FileManager::shared() {
-    return *current();
+    return *SharedInstance<FileManager>::pointer();
 }
 
-void FileManager::setShared(std::shared_ptr<FileManager> fileManager) {
-    current() = fileManager ? std::move(fileManager) : std::make_shared<FileManager>();
-}
-
-std::optional<QStringList> FileManager::contentsOfDirectoryAtPath(const QString& path,
-                                                                  QString* error) const {
+std::optional<QStringList> FileManager::listDirectory(const QString& path, QString* error) const {
     const FileDescriptor folder(
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     const auto names = folder.valid() ? readNames(folder.get()) : std::nullopt;
@@ -276,6 +296,72 @@ std::optional<QStringList> FileManager::contentsOfDirectoryAtPath(const QString&
 
 bool FileManager::isReadableFileAtPath(const QString& path) const {
     return ::access(QFile::encodeName(path).constData(), R_OK) == 0;
+}
+
+bool FileManager::isWritableFileAtPath(const QString& path) const {
+    return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
+}
+
+bool FileManager::isExecutableFileAtPath(const QString& path) const {
+    return ::access(QFile::encodeName(path).constData(), X_OK) == 0;
+}
+
+QString FileManager::itemAttributesDescription(const QString& path) const {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return QString();
+    const QStringList lines = {
+        QStringLiteral("NSFileType = %1;").arg(fileType(info.st_mode)),
+        QStringLiteral("NSFilePosixPermissions = %1;")
+            .arg(QString::number(info.st_mode & 07777, 8).rightJustified(4, QLatin1Char('0'))),
+        QStringLiteral("NSFileOwnerAccountName = %1;").arg(accountName(info.st_uid)),
+        QStringLiteral("NSFileGroupOwnerAccountName = %1;").arg(groupName(info.st_gid)),
+        QStringLiteral("NSFileSize = %1;").arg(qint64(info.st_size)),
+        QStringLiteral("NSFileModificationDate = \"%1\";")
+            .arg(QFileInfo(path).lastModified().toUTC().toString(Qt::ISODate)),
+    };
+    return QStringLiteral("{\n    %1\n}").arg(lines.join(QStringLiteral("\n    ")));
+}
+
+std::optional<uint> FileManager::posixPermissionsOfItemAtPath(const QString& path) const {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return uint(info.st_mode & 07777);
+}
+
+bool FileManager::setPosixPermissionsOfItemAtPath(const QString& path, uint permissions) const {
+    return ::chmod(QFile::encodeName(path).constData(), mode_t(permissions)) == 0;
+}
+
+std::optional<QByteArray> FileManager::linkTargetAtPath(const QString& path) const {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    if (::lstat(native.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return std::nullopt;
+    QByteArray target(info.st_size > 0 ? info.st_size + 1 : PATH_MAX, '\0');
+    const ssize_t length = ::readlink(native.constData(), target.data(), size_t(target.size()));
+    if (length < 0 || length >= target.size())
+        return std::nullopt;
+    target.truncate(length);
+    return target;
+}
+
+bool FileManager::createLinkAtPath(const QString& path, const QByteArray& target) const {
+    return ::symlink(target.constData(), QFile::encodeName(path).constData()) == 0;
+}
+
+bool FileManager::moveItemAtPath(const QString& source, const QString& destination) const {
+    return ::renameat2(AT_FDCWD, QFile::encodeName(source).constData(), AT_FDCWD,
+                       QFile::encodeName(destination).constData(), RENAME_NOREPLACE) == 0;
+}
+
+QByteArray FileManager::folderIdentityAtPath(const QString& path) const {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return QByteArray();
+    return QByteArray::number(quint64(info.st_dev)) + ':' +
+           QByteArray::number(quint64(info.st_ino));
 }
 
 bool FileManager::itemExistsAtPath(const QString& path) const {
@@ -297,7 +383,7 @@ bool FileManager::copyOrLink(const QString& source, const QString& destination, 
                              QString* error, std::stop_token stop) {
     Copying copying{Failure(), linkFiles, std::move(stop)};
     const auto from = locate(source);
-    const auto to = from ? locate(destination) : nullptr;
+    const auto to = from ? locate(destination) : std::nullopt;
     bool created = false;
     const bool copied = from && to
                             ? copyAt(from->parent.get(), from->name.constData(), to->parent.get(),

@@ -1,31 +1,12 @@
 #include "Platform/Screen.h"
 
-#include <mutex>
+#include "Platform/SharedInstance.h"
 
 namespace Platform {
 
-namespace {
-
-std::mutex& providerMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::function<QSize()>& provider() {
-    static std::function<QSize()> current;
-    return current;
-}
-
-} // namespace
-
 QSize Screen::mainScreenSize() {
-    std::lock_guard lock(providerMutex());
-    return provider() ? provider()() : QSize(0, 0);
-}
-
-void Screen::setProvider(std::function<QSize()> newProvider) {
-    std::lock_guard lock(providerMutex());
-    provider() = std::move(newProvider);
+    const std::shared_ptr<Screen> screen = SharedInstance<Screen>::pointer();
+    return screen->m_size ? screen->m_size() : QSize(0, 0);
 }
 
 } // namespace Platform

@@ -1,32 +1,25 @@
 #pragma once
 
 #include <QString>
-#include <memory>
 
 namespace Platform {
 
-// Domain masks of the folder lookups, with the values the installer's logic uses.
-enum DomainMask : long {
-    UserDomainMask = 1,
-    LocalDomainMask = 2,
-    NetworkDomainMask = 4,
-    SystemDomainMask = 8,
-};
+// The applications folders the installer looks in and installs into: the user's own, and the
+// machine-wide one as the install's first choice (local) and the installed-copy check's first
+// look (system).
+enum class ApplicationsFolder : long { User = 1, Local = 2, System = 8 };
 
 // Where things live on this system. Every answer is derived from the environment at the
 // time of the call (HOME, TMPDIR, XDG_*), so tests root them in a folder of their own;
-// a test that needs other answers installs a subclass with setShared().
+// a test that needs other answers installs a subclass with ScopedReplacement.
 class SearchPaths {
 public:
     virtual ~SearchPaths() = default;
 
     static SearchPaths& shared();
-    // Replaces the process-wide instance; nullptr restores the system one.
-    // Only while no other thread uses the search paths (test set-up).
-    static void setShared(std::shared_ptr<SearchPaths> searchPaths);
 
-    // The applications folder of one domain, or a null string when the domain has none.
-    [[nodiscard]] virtual QString applicationDirectory(long domainMask) const;
+    // The path of one applications folder, or a null string when there is none.
+    [[nodiscard]] virtual QString applicationDirectory(ApplicationsFolder folder) const;
     // The user's application support folder ($XDG_DATA_HOME, else ~/.local/share).
     [[nodiscard]] virtual QString applicationSupportDirectory() const;
     // The temporary directory ($TMPDIR, else /tmp), always ending in "/".

@@ -1,16 +1,13 @@
 #include "Platform/SearchPaths.h"
 
+#include "Platform/SharedInstance.h"
+
 #include <QDir>
 #include <cstdlib>
 
 namespace Platform {
 
 namespace {
-
-std::shared_ptr<SearchPaths>& current() {
-    static std::shared_ptr<SearchPaths> instance = std::make_shared<SearchPaths>();
-    return instance;
-}
 
 QString environment(const char* name) {
     const char* value = std::getenv(name);
@@ -28,11 +25,7 @@ QString xdgDirectory(const char* variable, const QString& homeDefault, const QSt
 } // namespace
 
 SearchPaths& SearchPaths::shared() {
-    return *current();
-}
-
-void SearchPaths::setShared(std::shared_ptr<SearchPaths> searchPaths) {
-    current() = searchPaths ? std::move(searchPaths) : std::make_shared<SearchPaths>();
+    return *SharedInstance<SearchPaths>::pointer();
 }
 
 QString SearchPaths::homeDirectory() const {
@@ -40,14 +33,11 @@ QString SearchPaths::homeDirectory() const {
     return home.isNull() ? QString() : QDir::cleanPath(home);
 }
 
-QString SearchPaths::applicationDirectory(long domainMask) const {
-    if (domainMask & UserDomainMask) {
-        const QString home = homeDirectory();
-        return home.isNull() ? QString() : home + QStringLiteral("/Applications");
-    }
-    if (domainMask & (LocalDomainMask | SystemDomainMask))
+QString SearchPaths::applicationDirectory(ApplicationsFolder folder) const {
+    if (folder != ApplicationsFolder::User)
         return QStringLiteral("/opt");
-    return QString();
+    const QString home = homeDirectory();
+    return home.isNull() ? QString() : home + QStringLiteral("/Applications");
 }
 
 QString SearchPaths::applicationSupportDirectory() const {

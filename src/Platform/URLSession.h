@@ -76,10 +76,9 @@ public:
     URLSession(const URLSession&) = delete;
     URLSession& operator=(const URLSession&) = delete;
 
+    // The process-wide session; tests replace it with ScopedReplacement. A replaced session
+    // is destroyed when its last user lets go of it.
     static URLSession& shared();
-    // Replaces the process-wide session (tests); nullptr restores a default one. The old
-    // session is destroyed when its last user lets go of it.
-    static void setShared(std::shared_ptr<URLSession> session);
     [[nodiscard]] static std::shared_ptr<URLSession> sharedPointer();
 
     // Applies to the transfers started afterwards.

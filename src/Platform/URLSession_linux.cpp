@@ -1,6 +1,7 @@
 #include "Platform/URLSession.h"
 
 #include "Platform/Curl_linux.h"
+#include "Platform/SharedInstance.h"
 #include "Platform/URLSessionDownloadTask_linux.h"
 
 namespace Platform {
@@ -9,11 +10,6 @@ namespace {
 
 size_t discardBody(char*, size_t size, size_t count, void*) {
     return size * count;
-}
-
-std::shared_ptr<URLSession>& current() {
-    static std::shared_ptr<URLSession> session = std::make_shared<URLSession>();
-    return session;
 }
 
 } // namespace
@@ -25,15 +21,11 @@ URLSession::URLSession(Configuration configuration) : m_configuration(std::move(
 }
 
 URLSession& URLSession::shared() {
-    return *current();
-}
-
-void URLSession::setShared(std::shared_ptr<URLSession> session) {
-    current() = session ? std::move(session) : std::make_shared<URLSession>();
+    return *SharedInstance<URLSession>::pointer();
 }
 
 std::shared_ptr<URLSession> URLSession::sharedPointer() {
-    return current();
+    return SharedInstance<URLSession>::pointer();
 }
 
 void URLSession::setConfiguration(Configuration configuration) {

@@ -1,22 +1,13 @@
 #include "Platform/UserAgent.h"
 
+#include "Platform/SharedInstance.h"
+
 #include <QSysInfo>
-#include <mutex>
 #include <sys/utsname.h>
 
 namespace Platform {
 
 namespace {
-
-std::mutex& providerMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-UserAgent::Provider& provider() {
-    static UserAgent::Provider current;
-    return current;
-}
 
 QString machine() {
     utsname name{};
@@ -36,21 +27,14 @@ QString systemWebEngineUserAgent(const QString& appName, const QString& appVersi
 } // namespace
 
 QString UserAgent::webViewUserAgent(const QString& appName, const QString& appVersion) {
-    {
-        std::lock_guard lock(providerMutex());
-        if (provider())
-            return provider()(appName, appVersion);
-    }
+    const std::shared_ptr<UserAgent> userAgent = SharedInstance<UserAgent>::pointer();
+    if (userAgent->m_webEngine)
+        return userAgent->m_webEngine(appName, appVersion);
     return systemWebEngineUserAgent(appName, appVersion);
 }
 
 QString UserAgent::operatingSystemVersionString() {
     return QSysInfo::prettyProductName();
-}
-
-void UserAgent::setProvider(Provider newProvider) {
-    std::lock_guard lock(providerMutex());
-    provider() = std::move(newProvider);
 }
 
 } // namespace Platform

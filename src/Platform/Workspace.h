@@ -2,19 +2,16 @@
 
 #include <QString>
 #include <QUrl>
-#include <memory>
 
 namespace Platform {
 
 // Opening web addresses and application bundles, as the desktop's file browser would.
-// Tests install a recording subclass with setShared().
+// Tests install a recording subclass with ScopedReplacement.
 class Workspace {
 public:
     virtual ~Workspace() = default;
 
     static Workspace& shared();
-    // nullptr restores the desktop's workspace. Only during test set-up.
-    static void setShared(std::shared_ptr<Workspace> workspace);
 
     // A web address goes to the user's browser; a file URL must name an application bundle,
     // whose program is started. True when the browser accepted the address or the program

@@ -1,19 +1,15 @@
 #include "Platform/Workspace.h"
 
 #include "Platform/Bundle.h"
+#include "Platform/Process.h"
+#include "Platform/SharedInstance.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QProcess>
 
 namespace Platform {
 
 namespace {
-
-std::shared_ptr<Workspace>& current() {
-    static std::shared_ptr<Workspace> instance = std::make_shared<Workspace>();
-    return instance;
-}
 
 // Contents/Linux/<CFBundleExecutable> of a bundle folder; null when the settings name no
 // program or a name that would lead out of that folder.
@@ -32,11 +28,7 @@ QString programOf(const QUrl& applicationURL) {
 } // namespace
 
 Workspace& Workspace::shared() {
-    return *current();
-}
-
-void Workspace::setShared(std::shared_ptr<Workspace> workspace) {
-    current() = workspace ? std::move(workspace) : std::make_shared<Workspace>();
+    return *SharedInstance<Workspace>::pointer();
 }
 
 bool Workspace::openURL(const QUrl& url) {
@@ -58,9 +50,13 @@ bool Workspace::launchApplication(const QUrl& applicationURL, QString* error) {
                          .arg(applicationURL.toLocalFile());
         return false;
     }
-    // Detached without a shell: the program runs in a session of its own and outlives the
-    // installer. False when the program could not be executed.
-    if (!QProcess::startDetached(program, {}, info.absolutePath())) {
+    // Without a shell, in a session of its own: the program outlives the installer, and is
+    // reaped when it ends before. False when the program could not be executed.
+    Process application;
+    application.setLaunchPath(program);
+    application.setCurrentDirectoryPath(info.absolutePath());
+    application.setStartsSession(true);
+    if (!application.launch()) {
         if (error)
             *error = QStringLiteral("The program %1 could not be started").arg(program);
         return false;

@@ -1,15 +1,15 @@
 #include "RXPrivilegedTask/RXPrivilegedTask.h"
 
+#include "Platform/Authorization.h"
 #include "Platform/Log.h"
 #include "Platform/NotificationCenter.h"
+#include "Platform/Process.h"
 
 #include <QAbstractEventDispatcher>
 #include <QDir>
 #include <QFile>
 #include <QThread>
 #include <QTimer>
-#include <cerrno>
-#include <sys/wait.h>
 
 namespace {
 
@@ -17,30 +17,19 @@ const QString didTerminateNotification = QStringLiteral("RXPrivilegedTaskDidTerm
 constexpr int checkStatusIntervalMilliseconds = 50;
 
 // The shell's convention: a killed child reads 128 + its signal, never 0.
-int32_t terminationStatusFor(pid_t waitResult, int waitStatus) {
-    if (waitResult == -1) {
-        Platform::Log::write(QStringLiteral("waitpid: %1").arg(qt_error_string(errno)));
+int32_t terminationStatusFor(const Platform::Process& process, bool ended) {
+    if (!ended) {
+        Platform::Log::write(
+            QStringLiteral("waitpid: %1").arg(qt_error_string(process.systemError())));
         return -1;
     }
-    if (WIFSIGNALED(waitStatus))
-        return 128 + WTERMSIG(waitStatus);
-    return WEXITSTATUS(waitStatus);
-}
-
-pid_t waitForChild(pid_t pid, int* waitStatus, int options) {
-    pid_t result = 0;
-    do
-        result = waitpid(pid, waitStatus, options);
-    while (result == -1 && errno == EINTR);
-    return result;
+    if (process.terminatedBySignal())
+        return 128 + process.terminationStatus();
+    return process.terminationStatus();
 }
 
 QString orNull(const QString& text) {
     return text.isNull() ? QStringLiteral("(null)") : text;
-}
-
-void freeAuthorization(Platform::AuthorizationRef authorization) {
-    Platform::Authorization::shared().free(authorization, Platform::kAuthorizationFlagDefaults);
 }
 
 } // namespace
@@ -105,7 +94,7 @@ std::unique_ptr<RXPrivilegedTask> RXPrivilegedTask::launchedPrivilegedTaskWithLa
 
 std::unique_ptr<RXPrivilegedTask> RXPrivilegedTask::launchedPrivilegedTaskWithLaunchPath(
     const QString& launchPath, const QStringList& arguments, const QString& currentDirectory,
-    Platform::AuthorizationRef authorization) {
+    const Authorization& authorization) {
     auto task = std::make_unique<RXPrivilegedTask>(launchPath, arguments, currentDirectory);
     task->launchWithAuthorization(authorization);
     task->waitUntilExit();
@@ -113,7 +102,7 @@ std::unique_ptr<RXPrivilegedTask> RXPrivilegedTask::launchedPrivilegedTaskWithLa
 }
 
 bool RXPrivilegedTask::authorizationFunctionAvailable() {
-    return Platform::Authorization::shared().executeWithPrivilegesAvailable();
+    return Platform::Authorization::shared().isAvailable();
 }
 
 QStringList RXPrivilegedTask::arguments() const {
@@ -176,49 +165,27 @@ int32_t RXPrivilegedTask::terminationStatus() const {
     return m_terminationStatus;
 }
 
+// pkexec asks for the rights itself when the tool starts: nothing to obtain first.
 int32_t RXPrivilegedTask::launch() {
-    int32_t status = Platform::errAuthorizationSuccess;
-    if (refusedBeforeAuthorizing(&status))
-        return status;
-
-    Platform::Authorization& service = Platform::Authorization::shared();
-    const Platform::AuthorizationRights rights{
-        {Platform::kAuthorizationRightExecute, QFile::encodeName(launchPath()), 0}};
-    Platform::AuthorizationRef authorization = nullptr;
-    status = service.create(nullptr, Platform::kAuthorizationFlagDefaults, &authorization);
-    if (status != Platform::errAuthorizationSuccess)
-        return status;
-    const std::unique_ptr<Platform::AuthorizationOpaqueRef, decltype(&freeAuthorization)> owner(
-        authorization, &freeAuthorization);
-
-    status = service.copyRights(authorization, rights,
-                                Platform::kAuthorizationFlagInteractionAllowed |
-                                    Platform::kAuthorizationFlagExtendRights |
-                                    Platform::kAuthorizationFlagPreAuthorize);
-    if (status != Platform::errAuthorizationSuccess)
-        return status;
-    return launchWithAuthorization(authorization);
+    return launchWithAuthorization(Authorization{});
 }
 
-int32_t RXPrivilegedTask::launchWithAuthorization(Platform::AuthorizationRef authorization) {
-    int32_t status = Platform::errAuthorizationSuccess;
+int32_t RXPrivilegedTask::launchWithAuthorization(const Authorization&) {
+    int32_t status = errSuccess;
     if (refusedBeforeAuthorizing(&status))
         return status;
 
-    QByteArrayList argumentVector;
-    for (const QString& argument : arguments())
-        argumentVector << QFile::encodeName(argument);
-    Platform::PrivilegedChild child;
-    status = Platform::Authorization::shared().executeWithPrivileges(
-        authorization, QFile::encodeName(launchPath()), Platform::kAuthorizationFlagDefaults,
-        argumentVector, QFile::encodeName(currentDirectoryPath()), &child);
-    if (status != Platform::errAuthorizationSuccess)
-        return status;
+    std::optional<Platform::PrivilegedChild> child =
+        Platform::Authorization::shared().runAsAdministrator(launchPath(), arguments(),
+                                                             currentDirectoryPath());
+    if (!child)
+        return errToolExecuteFailure;
 
     std::lock_guard lock(m_mutex);
     m_isRunning = true;
-    m_outputFileHandle = std::move(child.output);
-    m_processIdentifier = child.processIdentifier;
+    m_outputFileHandle = std::move(child->output);
+    m_process = std::move(child->process);
+    m_processIdentifier = m_process->processIdentifier();
     startCheckingStatus();
     return status;
 }
@@ -226,7 +193,7 @@ int32_t RXPrivilegedTask::launchWithAuthorization(Platform::AuthorizationRef aut
 bool RXPrivilegedTask::refusedBeforeAuthorizing(int32_t* status) const {
     if (isRunning()) {
         Platform::Log::write(QStringLiteral("Task already running: ") + description());
-        *status = Platform::errAuthorizationSuccess;
+        *status = errSuccess;
         return true;
     }
     if (!authorizationFunctionAvailable()) {
@@ -238,7 +205,7 @@ bool RXPrivilegedTask::refusedBeforeAuthorizing(int32_t* status) const {
     // A relative path would name a different tool depending on where the tool is looked up.
     if (!QDir::isAbsolutePath(launchPath())) {
         Platform::Log::write(QStringLiteral("Launch path is not absolute: ") + description());
-        *status = Platform::errAuthorizationToolExecuteFailure;
+        *status = errToolExecuteFailure;
         return true;
     }
     return false;
@@ -277,12 +244,11 @@ void RXPrivilegedTask::checkTaskStatus() {
         stopCheckingStatus();
         return;
     }
-    int waitStatus = 0;
-    const pid_t result = waitForChild(m_processIdentifier, &waitStatus, WNOHANG);
-    if (result == 0)
+    const Platform::Process::Exit exit = m_process->checkExit();
+    if (exit == Platform::Process::Exit::Running)
         return;
     m_isRunning = false;
-    m_terminationStatus = terminationStatusFor(result, waitStatus);
+    m_terminationStatus = terminationStatusFor(*m_process, exit == Platform::Process::Exit::Ended);
     stopCheckingStatus();
     const TerminationHandler handler = m_terminationHandler;
     lock.unlock();
@@ -301,13 +267,12 @@ void RXPrivilegedTask::waitUntilExit() {
     }
     m_waitingUntilExit = true;
     stopCheckingStatus();
-    const pid_t pid = m_processIdentifier;
+    Platform::Process* process = m_process.get();
     lock.unlock();
 
-    int waitStatus = 0;
-    const pid_t result = waitForChild(pid, &waitStatus, 0);
+    const bool ended = process->waitUntilExit();
     lock.lock();
-    m_terminationStatus = terminationStatusFor(result, waitStatus);
+    m_terminationStatus = terminationStatusFor(*process, ended);
     m_isRunning = false;
     m_waitingUntilExit = false;
 }

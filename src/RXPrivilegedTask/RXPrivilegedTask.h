@@ -1,7 +1,5 @@
 #pragma once
 
-#include "Platform/Authorization.h"
-
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -11,6 +9,10 @@
 
 class QFile;
 class QTimer;
+
+namespace Platform {
+class Process;
+}
 
 // Runs one tool as the administrator and follows it to its end.
 //
@@ -23,8 +25,15 @@ class RXPrivilegedTask {
 public:
     using TerminationHandler = std::function<void(RXPrivilegedTask& task)>;
 
-    // Launch statuses besides the authorization service's own.
+    // Rights obtained before the launch. On Linux pkexec asks the user when the tool starts,
+    // so there is nothing to obtain beforehand and nothing to carry.
+    struct Authorization {};
+
+    // Launch statuses: started, no way to run a tool as the administrator here, and a tool
+    // that could not be started.
+    static constexpr int32_t errSuccess = 0;
     static constexpr int32_t errFunctionNotAvailable = -70001;
+    static constexpr int32_t errToolExecuteFailure = -60031;
 
     RXPrivilegedTask();
     explicit RXPrivilegedTask(const QString& launchPath);
@@ -47,7 +56,7 @@ public:
     static std::unique_ptr<RXPrivilegedTask>
     launchedPrivilegedTaskWithLaunchPath(const QString& launchPath, const QStringList& arguments,
                                          const QString& currentDirectory,
-                                         Platform::AuthorizationRef authorization);
+                                         const Authorization& authorization);
 
     // Whether the run-as-administrator call exists on this system.
     [[nodiscard]] static bool authorizationFunctionAvailable();
@@ -68,10 +77,10 @@ public:
     // The exit code of a normal exit, 128 + the signal number for a killed child; 0 before.
     [[nodiscard]] int32_t terminationStatus() const;
 
-    // 0 when the tool was started (or was already running); otherwise the authorization
-    // service's status, or errFunctionNotAvailable.
+    // errSuccess when the tool was started (or was already running); otherwise
+    // errFunctionNotAvailable or errToolExecuteFailure.
     int32_t launch();
-    int32_t launchWithAuthorization(Platform::AuthorizationRef authorization);
+    int32_t launchWithAuthorization(const Authorization& authorization);
     // Blocks until the child has ended; returns at once when none runs.
     void waitUntilExit();
     // One look at the child without blocking; run by the periodic check.
@@ -95,6 +104,7 @@ private:
     // While set, the child is waitUntilExit's alone: a check only stops its timer.
     bool m_waitingUntilExit = false;
     bool m_isRunning = false;
+    std::unique_ptr<Platform::Process> m_process;
     int32_t m_processIdentifier = 0;
     int32_t m_terminationStatus = 0;
     QStringList m_arguments;

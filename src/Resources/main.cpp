@@ -3,6 +3,7 @@
 #include "Installation/Installation.h"
 #include "Platform/Bundle.h"
 #include "Platform/Log.h"
+#include "Platform/ScopedReplacement.h"
 #include "Platform/Screen.h"
 #include "Platform/TerminationSignals.h"
 
@@ -20,10 +21,11 @@ constexpr std::chrono::seconds stopBudget{2};
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    Platform::Screen::setProvider([] {
-        const QScreen* screen = QGuiApplication::primaryScreen();
-        return screen ? screen->size() : QSize(0, 0);
-    });
+    const Platform::ScopedReplacement<Platform::Screen> screen(
+        std::make_shared<Platform::Screen>([] {
+            const QScreen* primary = QGuiApplication::primaryScreen();
+            return primary ? primary->size() : QSize(0, 0);
+        }));
     QApplication::setWindowIcon(
         QIcon(Platform::Bundle::main().resourcePath() + QStringLiteral("/images/icon.png")));
 

@@ -1,11 +1,10 @@
 #include "Unarchiving/TQZip.h"
 
+#include "Platform/FileManager.h"
+#include "Platform/Process.h"
 #include "Unarchiving/TQZipExtraction.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <sys/stat.h>
 
 namespace {
 
@@ -34,22 +33,25 @@ bool TQZip::unzipFile(const QUrl& file, const QUrl& destination, bool overwrite,
 
 bool TQZip::changeFilePermissions(const QUrl& fileURL, qint64 permissions) {
     const QString path = fileURL.toLocalFile();
-    const QByteArray encoded = QFile::encodeName(path);
+    const Platform::FileManager& files = Platform::FileManager::shared();
     // The mode travels as a signed 16-bit value, as the settable attribute holds it.
     const auto requested = static_cast<qint16>(permissions);
-    (void)::chmod(encoded.constData(), static_cast<mode_t>(static_cast<quint16>(requested)));
-    struct stat status {};
-    if (::stat(encoded.constData(), &status) == 0 &&
-        qint64(static_cast<qint16>(status.st_mode & 07777)) == permissions)
+    (void)files.setPosixPermissionsOfItemAtPath(path, static_cast<quint16>(requested));
+    const std::optional<uint> applied = files.posixPermissionsOfItemAtPath(path);
+    if (applied && qint64(static_cast<qint16>(*applied)) == permissions)
         return true;
 
     if (!QFileInfo::exists(chmodTool))
         return false;
     // A relative path starting with "-" would read as an option.
     const QString argument = path.startsWith(QLatin1Char('-')) ? QStringLiteral("./") + path : path;
-    QProcess tool;
-    tool.start(chmodTool, {QString::number(static_cast<quint64>(permissions), 8), argument});
-    if (!tool.waitForFinished(-1))
+    Platform::Process tool;
+    tool.setLaunchPath(chmodTool);
+    tool.setArguments({QString::number(static_cast<quint64>(permissions), 8), argument});
+    // Its complaints are not the installer's: read and dropped.
+    tool.setStandardOutput(Platform::Process::Stream::Pipe);
+    tool.setStandardErrorToOutput();
+    if (!tool.launch() || !tool.readStandardOutputToEnd() || !tool.waitUntilExit())
         return false;
-    return tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+    return !tool.terminatedBySignal() && tool.terminationStatus() == 0;
 }

@@ -1,5 +1,6 @@
 #include "Unarchiving/TQZipExtraction.h"
 
+#include "Platform/FileWriter.h"
 #include "Platform/Log.h"
 
 #include <QFile>
@@ -8,10 +9,7 @@
 #include <QUtf8StringView>
 #include <QtEndian>
 #include <algorithm>
-#include <cstdio>
 #include <minizip/unzip.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -29,14 +27,13 @@ constexpr unsigned readSize = 4096;
 constexpr size_t outputBufferSize = 64 * 1024;
 constexpr uLong unixHost = 3;
 constexpr uint64_t linkTargetLimit = 4095;
+// The file-type bits of a Unix mode, and the type of a symbolic link.
+constexpr uint32_t fileTypeMask = 0170000;
+constexpr uint32_t symbolicLinkType = 0120000;
 
 void log(const char* message) {
     Platform::Log::write(QString::fromUtf8(message));
 }
-
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
 
 constexpr ZPOS64_T centralRecordSize = 46;
 constexpr qint64 endRecordSize = 22;
@@ -134,9 +131,10 @@ TQZipExtraction::Step TQZipExtraction::extractEntry(Entry& entry) {
         return Step::Fail;
 
     const qsizetype folders = entry.components.size() - (entry.isDirectory ? 0 : 1);
-    const TQZipDestination::Result made = m_destination.makeFolders(entry.components, folders);
-    if (made != TQZipDestination::Result::Done) {
-        log(made == TQZipDestination::Result::Unsafe ? unsafePathMessage : sizeMessage);
+    const Platform::DirectoryHandle::Result made =
+        m_destination.makeFolders(entry.components, folders);
+    if (made != Platform::DirectoryHandle::Result::Done) {
+        log(made == Platform::DirectoryHandle::Result::Unsafe ? unsafePathMessage : sizeMessage);
         return Step::Fail;
     }
 
@@ -185,7 +183,7 @@ TQZipExtraction::Step TQZipExtraction::readEntry(Entry& entry) {
     if (name.contains("/\\"))
         name.replace('\\', '/');
 
-    std::optional<QByteArrayList> components = TQZipDestination::components(name);
+    std::optional<QByteArrayList> components = Platform::DirectoryHandle::components(name);
     if (!components) {
         log(unsafePathMessage);
         return Step::Fail;
@@ -195,25 +193,19 @@ TQZipExtraction::Step TQZipExtraction::readEntry(Entry& entry) {
         name.chop(1);
     entry.targetPath = m_destinationPath + QLatin1Char('/') + QString::fromUtf8(name);
     const uint32_t mode = uint32_t(entry.info.external_fa >> 16);
-    entry.isLink =
-        !entry.isDirectory && (entry.info.version >> 8) == unixHost && (mode & S_IFMT) == S_IFLNK;
+    entry.isLink = !entry.isDirectory && (entry.info.version >> 8) == unixHost &&
+                   (mode & fileTypeMask) == symbolicLinkType;
     return Step::Next;
 }
 
 TQZipExtraction::Step TQZipExtraction::writeFile(const Entry& entry, uint64_t& written) {
-    TQZipDestination::Result created{};
-    const int descriptor = m_destination.createFile(entry.leaf(), created);
-    if (descriptor < 0) {
-        log(created == TQZipDestination::Result::Unsafe ? unsafePathMessage : sizeMessage);
+    Platform::DirectoryHandle::Result created{};
+    Platform::FileDescriptor descriptor = m_destination.createFile(entry.leaf(), created);
+    if (!descriptor.valid()) {
+        log(created == Platform::DirectoryHandle::Result::Unsafe ? unsafePathMessage : sizeMessage);
         return Step::Fail;
     }
-    std::unique_ptr<FILE, FileCloser> output(fdopen(descriptor, "wb"));
-    if (!output) {
-        ::close(descriptor);
-        log(sizeMessage);
-        return Step::Fail;
-    }
-    setvbuf(output.get(), m_outputBuffer.get(), _IOFBF, outputBufferSize);
+    Platform::FileWriter output(std::move(descriptor), m_outputBuffer.get(), outputBufferSize);
 
     const uint64_t budget = entry.info.uncompressed_size;
     int count = 0;
@@ -222,13 +214,13 @@ TQZipExtraction::Step TQZipExtraction::writeFile(const Entry& entry, uint64_t& w
             log(sizeMessage);
             return Step::Fail;
         }
-        if (std::fwrite(m_buffer->data(), 1, size_t(count), output.get()) != size_t(count)) {
+        if (!output.write(m_buffer->data(), count)) {
             log(writeMessage);
             return Step::Fail;
         }
         written += uint64_t(count);
     }
-    if (std::fclose(output.release()) != 0) {
+    if (!output.close()) {
         log(writeMessage);
         return Step::Fail;
     }
@@ -265,11 +257,11 @@ TQZipExtraction::Step TQZipExtraction::closeEntry(const Entry& entry, uint64_t w
 }
 
 TQZipExtraction::Step TQZipExtraction::placeLink(const Entry& entry, const QByteArray& target) {
-    if (!TQZipDestination::isContainedLink(entry.components, target)) {
+    if (!Platform::DirectoryHandle::isContainedLink(entry.components, target)) {
         log(unsafePathMessage);
         return Step::Fail;
     }
-    if (m_destination.createLink(entry.leaf(), target) != TQZipDestination::Result::Done) {
+    if (m_destination.createLink(entry.leaf(), target) != Platform::DirectoryHandle::Result::Done) {
         log(sizeMessage);
         return Step::Fail;
     }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "Platform/DirectoryHandle.h"
 #include "Unarchiving/TQZip.h"
-#include "Unarchiving/TQZipDestination.h"
 
 #include <QByteArray>
 #include <QString>
@@ -44,11 +44,11 @@ private:
     const TQZip::ProgressHandle& m_progress;
     const TQZip::FileOutputHandle& m_fileOutputHandle;
     const std::stop_token m_stop;
-    TQZipDestination m_destination;
+    Platform::DirectoryHandle m_destination;
     void* m_archive = nullptr;
     bool m_entryOpen = false;
     std::unique_ptr<std::array<char, 4096>> m_buffer;
-    // The output file's stdio buffer: far fewer system calls than one write per chunk.
+    // The output file's buffer: far fewer system calls than one write per chunk.
     std::unique_ptr<char[]> m_outputBuffer;
     double m_archiveSize = 0;
     double m_total = 0;

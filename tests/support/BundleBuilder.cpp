@@ -49,7 +49,7 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 void writeSettingsFile(const QString& bundlePath, const QString& path, const QByteArray& bytes) {
     writeFile(bundlePath + path, bytes);
     if (Platform::Bundle::main().bundlePath() == QDir::cleanPath(bundlePath))
-        Platform::Bundle::setMainBundlePath(bundlePath);
+        Platform::Bundle::main().rereadSettings();
 }
 
 } // namespace

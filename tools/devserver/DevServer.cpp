@@ -1,37 +1,24 @@
 #include "DevServer.h"
 
+#include "Platform/FileDescriptor.h"
+#include "Platform/Process.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
+#include <QStandardPaths>
 #include <QUrlQuery>
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
 #include <httplib.h>
+#include <optional>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
-// Owns one open file descriptor for a transfer that may outlive the handler call.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(const QString& path)
-        : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    [[nodiscard]] int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
+using Platform::FileDescriptor;
 
 // A single "bytes=a-b", "bytes=a-" or "bytes=-n" range within size; nothing when the
 // header is absent; {-1, -1} when it cannot be satisfied.
@@ -95,15 +82,19 @@ bool DevServer::makeCertificate() const {
     const QString key = m_options.stateFolder + QStringLiteral("/key.pem");
     if (QFileInfo::exists(certificatePath()) && QFileInfo::exists(key))
         return true;
-    QProcess openssl;
-    openssl.setProcessChannelMode(QProcess::MergedChannels);
-    openssl.start(QStringLiteral("openssl"),
-                  {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "30", "-subj",
-                   "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost",
-                   "-keyout", key, "-out", certificatePath()});
-    if (!openssl.waitForFinished(60000) || openssl.exitCode() != 0) {
+    Platform::Process openssl;
+    openssl.setLaunchPath(QStandardPaths::findExecutable(QStringLiteral("openssl")));
+    openssl.setArguments({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "30", "-subj",
+                          "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost",
+                          "-keyout", key, "-out", certificatePath()});
+    openssl.setStandardOutput(Platform::Process::Stream::Pipe);
+    openssl.setStandardErrorToOutput();
+    const std::optional<QByteArray> output =
+        openssl.launch() ? openssl.readStandardOutputToEnd() : std::nullopt;
+    if (!output || !openssl.waitUntilExit() || openssl.terminatedBySignal() ||
+        openssl.terminationStatus() != 0) {
         std::fprintf(stderr, "devserver: cannot make a certificate: %s\n",
-                     openssl.readAll().constData());
+                     output ? output->constData() : qPrintable(openssl.errorString()));
         return false;
     }
     return true;
@@ -196,14 +187,14 @@ void DevServer::servePackage(const httplib::Request& request, httplib::Response&
     std::fflush(stdout);
     // Only plain names of the package folder; nothing above it.
     const bool plainName = !name.contains(QLatin1Char('/')) && !name.startsWith(QLatin1Char('.'));
-    auto file = std::make_shared<FileDescriptor>(plainName ? path : QString());
-    if ((faulty && m_options.fault == Fault::NotFound) || file->get() < 0 ||
-        !QFileInfo(path).isFile()) {
+    auto file = std::make_shared<FileDescriptor>(plainName ? FileDescriptor::openForReading(path)
+                                                           : FileDescriptor());
+    if ((faulty && m_options.fault == Fault::NotFound) || !file->isRegularFile()) {
         response.status = 404;
         response.set_content("<html><body>Not Found</body></html>", "text/html");
         return;
     }
-    const qint64 size = QFileInfo(path).size();
+    const qint64 size = file->size();
     const auto range = requestedRange(request.get_header_value("Range"), size);
     if (range && range->first < 0) {
         response.status = 416;
@@ -230,7 +221,7 @@ void DevServer::servePackage(const httplib::Request& request, httplib::Response&
                     return false;
                 chunk = std::min(chunk, size_t(*budget));
             }
-            const ssize_t read = ::pread(file->get(), buffer, chunk, off_t(offset));
+            const qint64 read = file->readAt(qint64(offset), buffer, qint64(chunk));
             if (read <= 0 || !sink.write(buffer, size_t(read)))
                 return false;
             if (*budget >= 0)

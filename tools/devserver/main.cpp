@@ -3,11 +3,11 @@
 //             [--package Scribora.zip] [--fault drop:N|404|stall] [--fault-times K]
 // Trust its certificate with CURL_CA_BUNDLE=<state>/cert.pem. Stops on SIGINT or SIGTERM.
 #include "DevServer.h"
+#include "Platform/Signals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <csignal>
 #include <cstdio>
 #include <thread>
 
@@ -70,18 +70,14 @@ int main(int argc, char* argv[]) {
     std::fflush(stdout);
 
     // httplib's stop() is safe from another thread; a signal only wakes that thread.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    std::thread watcher([&stopSignals] {
-        int received = 0;
-        sigwait(&stopSignals, &received);
+    Platform::Signals::holdBackStopSignals();
+    std::thread watcher([] {
+        Platform::Signals::waitForStopSignal();
         server.stop();
     });
     server.run();
-    pthread_kill(watcher.native_handle(), SIGTERM);
+    // Wakes the watcher when the server ended by itself.
+    Platform::Signals::sendStopSignal();
     watcher.join();
     return 0;
 }

@@ -1,9 +1,11 @@
 #include "VolumeMounter.h"
 
 #include "Platform/DiskImageTool.h"
+#include "Platform/FileDescriptor.h"
 #include "Platform/FileManager.h"
 #include "Platform/Process.h"
 #include "Platform/SearchPaths.h"
+#include "Platform/StandardInput.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -11,10 +13,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <cstdio>
-#include <fcntl.h>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -34,30 +33,19 @@ int fail(const QString& message) {
     return 1;
 }
 
-// The installer always answers a licence prompt; a terminal is not waited on.
-void drainStandardInput() {
-    if (::isatty(STDIN_FILENO))
-        return;
-    char buffer[4096];
-    while (::read(STDIN_FILENO, buffer, sizeof buffer) > 0) {
-    }
-}
-
-// A mount point is a plain name directly inside a private folder called "Volumes" that lies
-// inside the temporary directory.
+// A mount point is a plain name directly inside the private Volumes folder of the
+// downloader's private folder in the temporary directory.
 bool isValidMountPoint(const QString& mountPoint, QString* error) {
     const QFileInfo info(mountPoint);
-    const QString volumes = info.path();
+    const QString volumes = Platform::DiskImageTool::volumesDirectory();
     const QString temporary = Platform::SearchPaths::shared().temporaryDirectory();
     if (!QDir::isAbsolutePath(mountPoint) || QDir::cleanPath(mountPoint) != mountPoint ||
-        info.fileName().startsWith(QLatin1Char('.')) ||
-        QFileInfo(volumes).fileName() != QLatin1String("Volumes") ||
-        !volumes.startsWith(temporary)) {
+        info.fileName().startsWith(QLatin1Char('.')) || info.path() != volumes) {
         *error = QStringLiteral("%1 is not a mount point under a Volumes folder in %2")
                      .arg(mountPoint, temporary);
         return false;
     }
-    if (!Platform::DiskImageTool::isPrivateFolder(volumes)) {
+    if (!Platform::DiskImageTool::volumesDirectoryIsPrivate()) {
         *error = QStringLiteral("%1 is not a private folder of this user").arg(volumes);
         return false;
     }
@@ -70,21 +58,24 @@ QString recordPath(const QString& mountPoint) {
 }
 
 QByteArray identity(const QString& path) {
-    struct stat info;
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
-        return QByteArray();
-    return QByteArray::number(quint64(info.st_dev)) + ':' +
-           QByteArray::number(quint64(info.st_ino));
+    return FileManager::shared().folderIdentityAtPath(path);
 }
 
-// UDIF ends in a "koly" trailer; ISO 9660 has "CD001" in its first volume descriptor.
+bool holds(const Platform::FileDescriptor& image, qint64 offset, const QByteArray& magic) {
+    QByteArray bytes(magic.size(), '\0');
+    return image.readAt(offset, bytes.data(), bytes.size()) == bytes.size() && bytes == magic;
+}
+
+// UDIF ends in a "koly" trailer; ISO 9660 has "CD001" in its first volume descriptor. Only a
+// regular file is read: opening and reading a named pipe or a device could wait for ever.
 ImageKind kindOf(const QString& imagePath) {
-    QFile image(imagePath);
-    if (!image.open(QIODevice::ReadOnly) || image.size() < 512)
+    const Platform::FileDescriptor image = Platform::FileDescriptor::openForReading(imagePath);
+    const qint64 size = image.isRegularFile() ? image.size() : -1;
+    if (size < 512)
         return ImageKind::None;
-    if (image.seek(image.size() - 512) && image.read(4) == "koly")
+    if (holds(image, size - 512, "koly"))
         return ImageKind::Udif;
-    if (image.seek(32769) && image.read(5) == "CD001")
+    if (holds(image, 32769, "CD001"))
         return ImageKind::Iso;
     return ImageKind::None;
 }
@@ -131,23 +122,19 @@ void restoreAbsoluteLinks(const QString& root, const QString& outputFolder) {
     const QString canonical = QFileInfo(outputFolder).canonicalFilePath();
     if (!canonical.isEmpty() && canonical != outputFolder)
         prefixes.append(QFile::encodeName(canonical));
+    const FileManager& files = FileManager::shared();
     QDirIterator entries(root,
                          QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                          QDirIterator::Subdirectories);
     while (entries.hasNext()) {
-        const QByteArray path = QFile::encodeName(entries.next());
-        struct stat info;
-        if (::lstat(path.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
-            continue;
-        QByteArray target(info.st_size + 1, '\0');
-        const ssize_t length = ::readlink(path.constData(), target.data(), size_t(target.size()));
-        target.truncate(length < 0 ? 0 : length);
-        const QByteArray original = originalTarget(target, prefixes);
+        const QString path = entries.next();
+        const std::optional<QByteArray> target = files.linkTargetAtPath(path);
+        const QByteArray original = target ? originalTarget(*target, prefixes) : QByteArray();
         if (original.isEmpty())
             continue;
-        ::unlink(path.constData());
-        if (::symlink(original.constData(), path.constData()) != 0)
-            say("hdiutil: cannot restore the link " + path);
+        (void)files.removeItemAtPath(path, nullptr);
+        if (!files.createLinkAtPath(path, original))
+            say("hdiutil: cannot restore the link " + QFile::encodeName(path));
     }
 }
 
@@ -213,8 +200,7 @@ int unpack(const QString& imagePath, ImageKind kind, const QString& record,
 
     const QString root = volumeRoot(output, *fileSystem);
     restoreAbsoluteLinks(root, output);
-    if (::renameat2(AT_FDCWD, QFile::encodeName(root).constData(), AT_FDCWD,
-                    QFile::encodeName(mountPoint).constData(), RENAME_NOREPLACE) != 0)
+    if (!FileManager::shared().moveItemAtPath(root, mountPoint))
         return fail(QStringLiteral("cannot create the mount point %1").arg(mountPoint));
     QString ignored;
     QFile identityFile(record + QStringLiteral("/volume"));
@@ -232,7 +218,8 @@ int unpack(const QString& imagePath, ImageKind kind, const QString& record,
 } // namespace
 
 int VolumeMounter::attach(const QString& imagePath, const QString& mountPoint) {
-    drainStandardInput();
+    // The installer always answers a licence prompt.
+    Platform::StandardInput::discard();
     QString error;
     if (!isValidMountPoint(mountPoint, &error))
         return fail(error);

@@ -1,10 +1,10 @@
 // hdiutil attach IMAGE -mountpoint DIR [-nobrowse] [-noautoopen]
 // hdiutil detach DIR [-force]
+#include "Platform/Signals.h"
 #include "VolumeMounter.h"
 
 #include <QCoreApplication>
 #include <QStringList>
-#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -47,7 +47,7 @@ int detach(QStringList arguments) {
 int main(int argc, char* argv[]) {
     // Nobody may be reading our output (a detach is not waited for); a write then fails
     // quietly and the work goes on.
-    std::signal(SIGPIPE, SIG_IGN);
+    Platform::Signals::ignoreBrokenPipe();
     QCoreApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
     if (arguments.isEmpty())

@@ -42,8 +42,10 @@ struct AttachOutcome {
 std::optional<AttachOutcome> attach(const QString& imagePath, const QString& mountPoint,
                                     const TQDMGUnarchiver::ProgressHandle& progress) {
     Process tool;
-    tool.setLaunchPath(Platform::DiskImageTool::launchPath());
+    tool.setLaunchPath(Platform::DiskImageTool::shared().launchPath());
     tool.setCurrentDirectoryPath(QStringLiteral("/"));
+    // 7-Zip runs under the tool: a group of their own can be stopped together.
+    tool.setStartsProcessGroup(true);
     tool.setArguments({QStringLiteral("attach"), imagePath, QStringLiteral("-mountpoint"),
                        mountPoint, QStringLiteral("-nobrowse"), QStringLiteral("-noautoopen")});
     tool.setStandardInput(Process::Stream::Pipe);
@@ -66,7 +68,7 @@ void copyItems(const QString& mountPoint, const QString& destination,
                const TQDMGUnarchiver::ProgressHandle& progress, const std::stop_token& stop) {
     FileManager& files = FileManager::shared();
     QString error;
-    const std::optional<QStringList> items = files.contentsOfDirectoryAtPath(mountPoint, &error);
+    const std::optional<QStringList> items = files.listDirectory(mountPoint, &error);
     if (!items) {
         Log::write(QStringLiteral("Couldn't enumerate contents of archive mounted at %1: %2")
                        .arg(mountPoint, error));
@@ -95,7 +97,7 @@ void copyItems(const QString& mountPoint, const QString& destination,
 // Started and left to run: its outcome is not waited for.
 void detach(const QString& mountPoint) {
     Process tool;
-    tool.setLaunchPath(Platform::DiskImageTool::launchPath());
+    tool.setLaunchPath(Platform::DiskImageTool::shared().launchPath());
     tool.setArguments({QStringLiteral("detach"), mountPoint, QStringLiteral("-force")});
     tool.setStandardOutput(Process::Stream::Pipe);
     tool.setStandardError(Process::Stream::Pipe);

@@ -126,11 +126,12 @@ TEST_F(AppDelegateTest, DuringAnInstallationEveryQuitRequestPromptsUntilQuitIsCh
 
 TEST_F(AppDelegateTest, MenuItemsOpenTheProductsPagesAndOnlyDirectDownloadSendsAnEvent) {
     auto workspace = std::make_shared<RecordingWorkspace>();
-    Platform::Workspace::setShared(workspace);
-    for (const char* name : {"productMenuItem", "helpMenuItem", "directDownloadMenuItem",
-                             "privacyPolicyMenuItem", "licenseMenuItem"})
-        layout->window()->findChild<QAction*>(name)->trigger();
-    Platform::Workspace::setShared(nullptr);
+    {
+        const Platform::ScopedReplacement<Platform::Workspace> replaced(workspace);
+        for (const char* name : {"productMenuItem", "helpMenuItem", "directDownloadMenuItem",
+                                 "privacyPolicyMenuItem", "licenseMenuItem"})
+            layout->window()->findChild<QAction*>(name)->trigger();
+    }
     EXPECT_EQ(workspace->opened,
               (QList<QUrl>{productPageURL(), customerServiceURL(), directDMGPackageURL(),
                            privacyPolicyURL(), licenseURL()}));

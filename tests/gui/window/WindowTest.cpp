@@ -103,11 +103,10 @@ TEST(WindowTest, TheLicenceLineLinksTheFirstOccurrenceOfEachWordInItsOwnStyle) {
 TEST(WindowTest, ClickingALinkOpensItsAddressThroughTheWorkspace) {
     TestBundle bundle;
     auto workspace = std::make_shared<RecordingWorkspace>();
-    Platform::Workspace::setShared(workspace);
+    const Platform::ScopedReplacement<Platform::Workspace> replaced(workspace);
     auto layout = loadMainLayout();
     ASSERT_TRUE(layout);
     Q_EMIT layout->windowController()->messageTextView()->anchorClicked(licenseURL());
-    Platform::Workspace::setShared(nullptr);
     EXPECT_EQ(workspace->opened, QList<QUrl>{licenseURL()});
 }
 

@@ -25,7 +25,8 @@ void copyTree(const QString& from, const QString& to) {
 
 TestBundle::TestBundle(const QStringList& languages)
     : _path(TestEnvironment::makeFolder(QStringLiteral("bundle")) +
-            QStringLiteral("/Installer.app")) {
+            QStringLiteral("/Installer.app")),
+      _mainBundle(std::make_shared<Platform::Bundle>(_path)) {
     QDir().mkpath(_path + QStringLiteral("/Contents"));
     copyTree(QStringLiteral(TQ_BUNDLE_DIR "/Contents/Resources"),
              _path + QStringLiteral("/Contents/Resources"));
@@ -34,14 +35,12 @@ TestBundle::TestBundle(const QStringList& languages)
     for (const QString& table : QDir(QStringLiteral(TQ_WINDOW_TEST_TABLES)).entryList(QDir::Files))
         QFile::copy(QStringLiteral(TQ_WINDOW_TEST_TABLES "/") + table,
                     _path + QStringLiteral("/Contents/Resources/") + table);
-    Platform::Bundle::setMainBundlePath(_path);
     Platform::Locale::setPreferredLanguages(languages);
 }
 
 TestBundle::~TestBundle() {
     // Windows and sheets closed by the test are freed before the next one starts.
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    Platform::Bundle::setMainBundlePath(QString());
     Platform::Locale::setPreferredLanguages({});
 }
 

@@ -4,6 +4,8 @@
 #include "Controls/TQMainLayout.h"
 #include "Controls/TQMaskWindow.h"
 #include "Installation/Installation.h"
+#include "Platform/Bundle.h"
+#include "Platform/ScopedReplacement.h"
 #include "Platform/Workspace.h"
 
 #include <QList>
@@ -28,6 +30,7 @@ public:
 
 private:
     QString _path;
+    Platform::ScopedReplacement<Platform::Bundle> _mainBundle;
 };
 
 // The installation the layouts of the tests show: the system's parts, made once.

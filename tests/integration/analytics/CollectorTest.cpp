@@ -1,5 +1,6 @@
 #include "HttpsTestServer.h"
 #include "LogCapture.h"
+#include "Platform/ScopedReplacement.h"
 #include "Platform/URLSession.h"
 #include "ReporterFixture.h"
 
@@ -21,11 +22,11 @@ protected:
         ASSERT_TRUE(server.isRunning());
         Platform::URLSession::Configuration configuration;
         configuration.caFile = server.certificatePath();
-        Platform::URLSession::setShared(std::make_shared<Platform::URLSession>(configuration));
+        session.emplace(std::make_shared<Platform::URLSession>(configuration));
         useCollector(server.url("/").toString());
     }
     void TearDown() override {
-        Platform::URLSession::setShared(nullptr);
+        session.reset();
         ReporterFixture::TearDown();
     }
 
@@ -50,6 +51,7 @@ protected:
     }
 
     HttpsTestServer server;
+    std::optional<Platform::ScopedReplacement<Platform::URLSession>> session;
 };
 
 // A loopback port where nothing listens.

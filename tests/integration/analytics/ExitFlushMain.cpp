@@ -6,6 +6,7 @@
 #include "GoogleReporter/TQGoogleReporter.h"
 #include "Platform/Bundle.h"
 #include "Platform/Log.h"
+#include "Platform/ScopedReplacement.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -18,7 +19,9 @@ int main(int argc, char* argv[]) {
         std::printf("%s\n", line.toUtf8().constData());
         std::fflush(stdout);
     });
-    Platform::Bundle::setMainBundlePath(QString::fromLocal8Bit(argv[1]));
+    // Static: it still holds while the exit flush runs after main.
+    static const Platform::ScopedReplacement<Platform::Bundle> mainBundle(
+        std::make_shared<Platform::Bundle>(QString::fromLocal8Bit(argv[1])));
     TQGoogleReporter& reporter = TQGoogleReporter::shared();
     reporter.configure(TQGoogleReporter::configuredTrackerId());
     const int count = QByteArray(argv[2]).toInt();

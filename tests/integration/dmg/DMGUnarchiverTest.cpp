@@ -3,6 +3,7 @@
 #include "Platform/Bundle.h"
 #include "Platform/DiskImageTool.h"
 #include "Platform/FileManager.h"
+#include "Platform/ScopedReplacement.h"
 #include "TestEnvironment.h"
 #include "Unarchiving/DMG/TQDMGUnarchiver.h"
 
@@ -21,6 +22,7 @@ namespace {
 using namespace DiskImages;
 using Platform::DiskImageTool;
 using Platform::FileManager;
+using Platform::ScopedReplacement;
 
 // Steers what the unarchiver learns from the file system, recording what it asks.
 class SteeredFileManager : public FileManager {
@@ -33,11 +35,11 @@ public:
         m_probed.append(path);
         return m_probed.size() <= m_takenProbes || FileManager::itemExistsAtPath(path);
     }
-    [[nodiscard]] std::optional<QStringList>
-    contentsOfDirectoryAtPath(const QString& path, QString* error) const override {
+    [[nodiscard]] std::optional<QStringList> listDirectory(const QString& path,
+                                                           QString* error) const override {
         std::lock_guard lock(m_mutex);
         m_listed.append(path);
-        return FileManager::contentsOfDirectoryAtPath(path, error);
+        return FileManager::listDirectory(path, error);
     }
     [[nodiscard]] QStringList probed() const {
         std::lock_guard lock(m_mutex);
@@ -64,16 +66,7 @@ struct Unarchived {
 
 class DMGUnarchiverTest : public testing::Test {
 protected:
-    void SetUp() override {
-        Platform::Bundle::setMainBundlePath(TQ_BUNDLE_DIR);
-        FileManager::setShared(files);
-        destination = TestEnvironment::makeFolder("destination");
-    }
-    void TearDown() override {
-        FileManager::setShared(nullptr);
-        DiskImageTool::setLaunchPath(QString());
-        Platform::Bundle::setMainBundlePath(QString());
-    }
+    void SetUp() override { destination = TestEnvironment::makeFolder("destination"); }
 
     Unarchived unarchive(const QString& image) {
         Unarchived outcome;
@@ -112,7 +105,10 @@ protected:
         return true;
     }
 
+    const ScopedReplacement<Platform::Bundle> mainBundle{
+        std::make_shared<Platform::Bundle>(TQ_BUNDLE_DIR)};
     std::shared_ptr<SteeredFileManager> files = std::make_shared<SteeredFileManager>();
+    const ScopedReplacement<FileManager> replacedFiles{files};
     QString destination;
 };
 
@@ -141,6 +137,17 @@ TEST_F(DMGUnarchiverTest, TheBundleAndTheLinkAreCopiedAndTheImageDetached) {
     EXPECT_TRUE(QRegularExpression("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$")
                     .match(QFileInfo(mountPoint).fileName())
                     .hasMatch());
+}
+
+TEST_F(DMGUnarchiverTest, APrivateFolderOthersMayWriteToIsPassedOverForItsFallback) {
+    const QString planted = QFileInfo(DiskImageTool::volumesDirectory()).path();
+    ASSERT_TRUE(QDir().mkpath(planted));
+    ASSERT_TRUE(QFile::setPermissions(planted, QFileDevice::Permissions(0x7777)));
+    EXPECT_TRUE(unarchive(pack(bundleVolume(), Kind::HfsZlib)).result);
+    EXPECT_TRUE(QDir(planted).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    ASSERT_EQ(files->listed().size(), 1);
+    EXPECT_TRUE(files->listed().front().startsWith(planted + "."));
+    EXPECT_TRUE(volumesEmptyWithin(60000));
 }
 
 TEST_F(DMGUnarchiverTest, ATakenMountPointIsDrawnAgain) {
@@ -244,7 +251,8 @@ TEST_F(DMGUnarchiverTest, TenThousandFilesWithBlanksAndNonAsciiNamesAllArrive) {
 }
 
 TEST_F(DMGUnarchiverTest, AToolThatCannotBeStartedCountsAsAPlatformFailure) {
-    DiskImageTool::setLaunchPath("/nonexistent/hdiutil");
+    const ScopedReplacement<DiskImageTool> tool(
+        std::make_shared<DiskImageTool>("/nonexistent/hdiutil"));
     const QString image = pack(bundleVolume(), Kind::HfsZlib);
     const Unarchived outcome = unarchive(image);
     EXPECT_FALSE(outcome.result);
@@ -267,8 +275,8 @@ QString standIn(const QString& folder, const QString& body) {
 
 TEST_F(DMGUnarchiverTest, TheToolIsRunAsTheContractSaysAndItsAnswerIsLogged) {
     const QString folder = TestEnvironment::makeFolder("stand-in");
-    DiskImageTool::setLaunchPath(
-        standIn(folder, "cat > '" + folder + "/input'\necho 'no such image'\nexit 3\n"));
+    const ScopedReplacement<DiskImageTool> tool(std::make_shared<DiskImageTool>(
+        standIn(folder, "cat > '" + folder + "/input'\necho 'no such image'\nexit 3\n")));
     const Unarchived outcome = unarchive(folder + "/Some Product.dmg");
     EXPECT_FALSE(outcome.result);
     EXPECT_EQ(outcome.progress, std::vector<double>({12.5, 50}));
@@ -288,8 +296,8 @@ TEST_F(DMGUnarchiverTest, TheToolIsRunAsTheContractSaysAndItsAnswerIsLogged) {
 TEST_F(DMGUnarchiverTest, ADetachThatCannotBeStartedIsLoggedAndTheResultStaysYes) {
     const QString folder = TestEnvironment::makeFolder("vanishing");
     // Mounts an empty volume, then makes itself impossible to start again.
-    DiskImageTool::setLaunchPath(
-        standIn(folder, "cat > /dev/null\nmkdir \"$4\"\nchmod a-x \"$0\"\nexit 0\n"));
+    const ScopedReplacement<DiskImageTool> tool(std::make_shared<DiskImageTool>(
+        standIn(folder, "cat > /dev/null\nmkdir \"$4\"\nchmod a-x \"$0\"\nexit 0\n")));
     const Unarchived outcome = unarchive(folder + "/Product.dmg");
     EXPECT_TRUE(outcome.result);
     EXPECT_EQ(outcome.progress, std::vector<double>({12.5, 50, 100}));

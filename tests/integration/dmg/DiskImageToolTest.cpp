@@ -2,6 +2,7 @@
 #include "DiskImages.h"
 #include "Platform/Bundle.h"
 #include "Platform/Process.h"
+#include "Platform/ScopedReplacement.h"
 #include "TestEnvironment.h"
 
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -49,17 +51,17 @@ ToolRun detach(const QString& mountPoint) {
 class DiskImageToolTest : public testing::Test {
 protected:
     void SetUp() override {
-        Platform::Bundle::setMainBundlePath(TQ_BUNDLE_DIR);
         ASSERT_TRUE(DiskImageTool::createVolumesDirectory());
         volumes = DiskImageTool::volumesDirectory();
     }
     void TearDown() override {
         EXPECT_EQ(volumeEntries(), QStringList()) << "something is left mounted";
-        Platform::Bundle::setMainBundlePath(QString());
     }
     [[nodiscard]] QStringList volumeEntries() const {
         return QDir(volumes).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
+    const Platform::ScopedReplacement<Platform::Bundle> mainBundle{
+        std::make_shared<Platform::Bundle>(TQ_BUNDLE_DIR)};
     QString volumes;
 };
 
@@ -121,9 +123,11 @@ TEST_F(DiskImageToolTest, ImagesThatAreNotWholeDiskImagesAreRefusedAndLeaveNothi
     QByteArray damaged = raw;
     damaged[damaged.indexOf("MARKER")] = 'N';
     writeFile(folder + "/damaged.dmg", damaged);
+    // Opened as a file, a named pipe waits for a writer for ever.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder + "/pipe.dmg").constData(), 0600), 0);
 
     for (const char* name :
-         {"text.dmg", "zip.dmg", "truncated.dmg", "damaged.dmg", "missing.dmg"}) {
+         {"text.dmg", "zip.dmg", "truncated.dmg", "damaged.dmg", "missing.dmg", "pipe.dmg"}) {
         SCOPED_TRACE(name);
         const ToolRun run = attach(folder + "/" + name, volumes + "/bad");
         EXPECT_NE(run.status, 0);
@@ -172,6 +176,14 @@ TEST_F(DiskImageToolTest, OnlyItsOwnMountPointsInsideThePrivateFolderAreTouched)
     EXPECT_NE(attach(image, mountPoint).status, 0);
     ASSERT_TRUE(
         QFile::setPermissions(volumes, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+    // Nor is a Volumes folder inside a private folder others may enter.
+    const QString root = QFileInfo(volumes).path();
+    ASSERT_TRUE(QFile::setPermissions(root, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                QFile::ExeOther));
+    EXPECT_NE(attach(image, mountPoint).status, 0);
+    ASSERT_TRUE(
+        QFile::setPermissions(root, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 }
 
 TEST_F(DiskImageToolTest, AnyInputIsAcceptedAndBadCommandLinesAreRefused) {

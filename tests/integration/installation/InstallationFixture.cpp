@@ -60,10 +60,10 @@ void RecordingTransport::clear() {
     m_hits.clear();
 }
 
-QString TestSearchPaths::applicationDirectory(long mask) const {
-    if (mask & (Platform::LocalDomainMask | Platform::SystemDomainMask))
-        return m_applications;
-    return SearchPaths::applicationDirectory(mask);
+QString TestSearchPaths::applicationDirectory(Platform::ApplicationsFolder folder) const {
+    if (folder == Platform::ApplicationsFolder::User)
+        return SearchPaths::applicationDirectory(folder);
+    return m_applications;
 }
 
 bool RecordingWorkspace::openURL(const QUrl& url) {
@@ -82,8 +82,9 @@ void InstallationTest::SetUp() {
     root = TestEnvironment::makeFolder(QStringLiteral("installation"));
     applications = root + QStringLiteral("/Applications");
     QDir().mkpath(applications);
-    Platform::SearchPaths::setShared(std::make_shared<TestSearchPaths>(applications));
-    Platform::DiskImageTool::setLaunchPath(QStringLiteral(TQ_BUNDLE_DIR "/Contents/Linux/hdiutil"));
+    searchApplicationsIn(applications);
+    diskImageTool.emplace(std::make_shared<Platform::DiskImageTool>(
+        QStringLiteral(TQ_BUNDLE_DIR "/Contents/Linux/hdiutil")));
     writeInstallerSettings();
     // Scribora, started for real, quits by itself and needs no display.
     qputenv("SCRIBORA_QUIT_AFTER_MS", "300");
@@ -113,9 +114,14 @@ void InstallationTest::TearDown() {
     installation.reset();
     downloader.reset();
     reporter.reset();
-    Platform::SearchPaths::setShared(nullptr);
-    Platform::DiskImageTool::setLaunchPath(QString());
-    Platform::Bundle::setMainBundlePath(QString());
+    searchPaths.reset();
+    diskImageTool.reset();
+    mainBundle.reset();
+}
+
+void InstallationTest::searchApplicationsIn(const QString& folder) {
+    searchPaths.reset();
+    searchPaths.emplace(std::make_shared<TestSearchPaths>(folder));
 }
 
 void InstallationTest::restart() {
@@ -149,7 +155,8 @@ void InstallationTest::writeInstallerSettings(const QVariantMap& extra) {
         settings.insert(it.key(), it.value());
     const QString installer = root + QStringLiteral("/Installer.app");
     BundleBuilder::writeInfo(installer, settings);
-    Platform::Bundle::setMainBundlePath(installer);
+    mainBundle.reset();
+    mainBundle.emplace(std::make_shared<Platform::Bundle>(installer));
 }
 
 void InstallationTest::linkPackageTo(const QString& path) {

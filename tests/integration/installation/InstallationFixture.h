@@ -6,6 +6,9 @@
 #include "Installation/Installation.h"
 #include "Installation/InstallationView.h"
 #include "LogCapture.h"
+#include "Platform/Bundle.h"
+#include "Platform/DiskImageTool.h"
+#include "Platform/ScopedReplacement.h"
 #include "Platform/SearchPaths.h"
 #include "Platform/URLSession.h"
 #include "Platform/Workspace.h"
@@ -20,6 +23,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <ostream>
 
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -52,7 +56,7 @@ private:
 class TestSearchPaths : public Platform::SearchPaths {
 public:
     explicit TestSearchPaths(QString applications) : m_applications(std::move(applications)) {}
-    QString applicationDirectory(long mask) const override;
+    QString applicationDirectory(Platform::ApplicationsFolder folder) const override;
 
 private:
     QString m_applications;
@@ -103,6 +107,8 @@ protected:
     void restart();
     // Writes the installer's settings; extra keys override the defaults.
     void writeInstallerSettings(const QVariantMap& extra = {});
+    // The machine-wide applications folder the installation sees.
+    void searchApplicationsIn(const QString& folder);
     // What the link service's c1 leads to, on this server.
     void linkPackageTo(const QString& path);
     void serveExample(const QString& name);
@@ -116,6 +122,9 @@ protected:
     bool waitForRest();
     [[nodiscard]] QStringList applicationsEntries() const;
 
+    std::optional<Platform::ScopedReplacement<Platform::Bundle>> mainBundle;
+    std::optional<Platform::ScopedReplacement<Platform::SearchPaths>> searchPaths;
+    std::optional<Platform::ScopedReplacement<Platform::DiskImageTool>> diskImageTool;
     QString root;
     QString applications;
     HttpsTestServer server;

@@ -94,6 +94,7 @@ struct Outcome {
 
 class OutcomeTest : public InstallationTest {
 public:
+    using InstallationTest::searchApplicationsIn;
     QString root() const { return InstallationTest::root; }
     QString applicationsFolder() const { return applications; }
     HttpsTestServer& scripted() { return server; }
@@ -103,9 +104,6 @@ public:
     void extractWith(Installation::Extractor extractor) { unzip = std::move(extractor); }
     void copyAsAdministratorWith(Installation::PrivilegedRunner runner) {
         runPrivileged = std::move(runner);
-    }
-    void searchApplicationsIn(const QString& folder) {
-        Platform::SearchPaths::setShared(std::make_shared<TestSearchPaths>(folder));
     }
     void run(const Outcome& outcome);
 
@@ -371,7 +369,7 @@ TEST_F(InstallationTest, TheErrorDialogsAnswersDownloadAgainOpenTheDiskImageLink
 }
 
 TEST_F(InstallationTest, WithoutAnApplicationsFolderTheClickAsksForOneBeforeStarting) {
-    Platform::SearchPaths::setShared(std::make_shared<TestSearchPaths>(QString()));
+    searchApplicationsIn(QString());
     installation->clickInstallButton();
     ASSERT_TRUE(waitFor([this] { return view.panels == 1; }));
     EXPECT_FALSE(installation->isInstalling());

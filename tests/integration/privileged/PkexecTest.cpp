@@ -1,4 +1,5 @@
 #include "Platform/Authorization.h"
+#include "Platform/ScopedReplacement.h"
 #include "RXPrivilegedTask/RXPrivilegedTask.h"
 #include "SystemBus.h"
 #include "TestEnvironment.h"
@@ -62,16 +63,15 @@ void writeFile(const QString& path, const QByteArray& bytes, QFile::Permissions 
 }
 
 TEST(PkexecTest, RealPkexecCopiesABundleAsRoot) {
-    Authorization& service = Authorization::shared();
-    service.restoreSystemDefaults();
-    const QString pkexec = service.elevationProgram();
+    const QString pkexec = Authorization::shared().elevationProgram();
     if (pkexec.isEmpty())
         GTEST_SKIP() << "pkexec is not installed";
     const SystemBus bus;
     if (!bus.unavailableReason().isEmpty())
         GTEST_SKIP() << "no system bus for polkit: " << bus.unavailableReason().toStdString();
     // Through pkexec even as root: root is authorized without a prompt.
-    service.setRunsAsRoot(false);
+    const Platform::ScopedReplacement<Authorization> throughPkexec(
+        std::make_shared<Authorization>(pkexec, false));
 
     const QString source = TestEnvironment::makeFolder(QStringLiteral("source")) + "/A.app";
     const QString destination = TestEnvironment::makeFolder(QStringLiteral("dest")) + "/A.app";
@@ -96,7 +96,6 @@ TEST(PkexecTest, RealPkexecCopiesABundleAsRoot) {
 
     EXPECT_EQ(runThroughPkexec("/bin/sh", {"-c", "exit 3"}, "/").terminationStatus, 3);
     EXPECT_EQ(runThroughPkexec("/no/such/tool", {}, "/").terminationStatus, 127);
-    service.restoreSystemDefaults();
 }
 
 } // namespace

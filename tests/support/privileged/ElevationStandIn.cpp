@@ -1,6 +1,5 @@
 #include "ElevationStandIn.h"
 
-#include "Platform/Authorization.h"
 #include "TestEnvironment.h"
 
 #include <QFile>
@@ -22,28 +21,26 @@ QString lastLine(ElevationStandIn::Behaviour behaviour) {
 
 } // namespace
 
-ElevationStandIn::ElevationStandIn(Behaviour behaviour) {
+ElevationStandIn::ElevationStandIn(Behaviour behaviour, const QString& release) {
     const QString folder = TestEnvironment::makeFolder(QStringLiteral("elevation"));
     m_programPath = folder + QStringLiteral("/pkexec");
     m_startsPath = folder + QStringLiteral("/starts");
+    const QString keepCwd = release.startsWith(QStringLiteral("0."))
+                                ? QStringLiteral("[ \"$1\" = --keep-cwd ] && exit 127\n")
+                                : QStringLiteral("[ \"$1\" = --keep-cwd ] || exit 125\nshift\n");
     const QString script = QStringLiteral("#!/bin/sh\n"
-                                          "echo started >> '%1'\n"
-                                          "[ \"$1\" = --keep-cwd ] || exit 125\n"
-                                          "shift\n")
-                               .arg(m_startsPath) +
-                           lastLine(behaviour);
+                                          "[ \"$1\" = --version ] && echo 'pkexec version %1' && "
+                                          "exit 0\n"
+                                          "echo started >> '%2'\n")
+                               .arg(release, m_startsPath) +
+                           keepCwd + lastLine(behaviour);
     QFile file(m_programPath);
     if (!file.open(QIODevice::WriteOnly) || file.write(script.toUtf8()) < 0)
         throw std::runtime_error("cannot write the pkexec stand-in");
     file.close();
     file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-    Platform::Authorization::shared().setElevationProgram(m_programPath);
-    Platform::Authorization::shared().setRunsAsRoot(false);
-}
-
-ElevationStandIn::~ElevationStandIn() {
-    Platform::Authorization::shared().restoreSystemDefaults();
+    m_authorization.emplace(std::make_shared<Platform::Authorization>(m_programPath, false));
 }
 
 int ElevationStandIn::timesStarted() const {

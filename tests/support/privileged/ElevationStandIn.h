@@ -1,11 +1,16 @@
 #pragma once
 
-#include <QString>
+#include "Platform/Authorization.h"
+#include "Platform/ScopedReplacement.h"
 
-// Stands in for pkexec while it lives: Platform::Authorization runs tools through a small
-// script in a fresh folder of the test, as if the process were not root. The script checks
-// pkexec's options and then runs the tool, or fails as pkexec does without running it.
-// The destructor gives the authorization service back its system settings.
+#include <QString>
+#include <optional>
+
+// Stands in for pkexec of a release (its --version answer) while it lives:
+// Platform::Authorization runs tools through a small script in a fresh folder of the test, as
+// if the process were not root. The script checks pkexec's options as that release does (0.x
+// releases know no --keep-cwd) and then runs the tool, or fails as pkexec does without running
+// it. The destructor gives back the authorization service in place before.
 class ElevationStandIn {
 public:
     enum class Behaviour {
@@ -14,8 +19,8 @@ public:
         Refuse,  // not authorized, or no authentication agent: exit 127
     };
 
-    explicit ElevationStandIn(Behaviour behaviour = Behaviour::RunTool);
-    ~ElevationStandIn();
+    explicit ElevationStandIn(Behaviour behaviour = Behaviour::RunTool,
+                              const QString& release = QStringLiteral("122"));
     ElevationStandIn(const ElevationStandIn&) = delete;
     ElevationStandIn& operator=(const ElevationStandIn&) = delete;
 
@@ -26,4 +31,5 @@ public:
 private:
     QString m_programPath;
     QString m_startsPath;
+    std::optional<Platform::ScopedReplacement<Platform::Authorization>> m_authorization;
 };

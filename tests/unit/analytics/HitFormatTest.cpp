@@ -214,7 +214,7 @@ TEST_F(HitFormatTest, TheTrackerIdComesFromTheSettingsOrTheFixedDefault) {
 }
 
 TEST_F(HitFormatTest, LanguageAndScreenFallBackWhenTheSystemHasNone) {
-    Platform::Screen::setProvider(nullptr);
+    screen.emplace(std::make_shared<Platform::Screen>());
     Platform::Locale::setPreferredLanguages({"de-CH"});
     auto reporter = makeReporter();
     EXPECT_EQ(reporter->screenResolution(), "0x0");
@@ -229,9 +229,13 @@ TEST_F(HitFormatTest, TheUserAgentNamesThisSystemAndFallsBackToTheMacFormat) {
                              "Gecko) Installer/1.2.3")
                   .arg(name.machine));
 
-    Platform::UserAgent::setProvider([](const QString&, const QString&) { return QString(); });
-    const QString fallback = makeReporter()->userAgent();
-    Platform::UserAgent::setProvider(nullptr);
+    QString fallback;
+    {
+        const Platform::ScopedReplacement<Platform::UserAgent> noWebEngine(
+            std::make_shared<Platform::UserAgent>(
+                [](const QString&, const QString&) { return QString(); }));
+        fallback = makeReporter()->userAgent();
+    }
     const QString version = QSysInfo::prettyProductName().replace('.', '_');
     EXPECT_EQ(fallback, "Mozilla/5.0 (Macintosh; Intel Mac OS X " + version +
                             ") AppleWebKit/603.2.4 (KHTML, like Gecko) Installer/1.2.3");

@@ -73,11 +73,13 @@ TEST_F(InstallMarkerTest, AFileWhereTheFolderBelongsIsLoggedAndLeavesNoMarker) {
 }
 
 TEST_F(InstallMarkerTest, NoSupportFolderOrNoUsableIdentifierMeansNoMarker) {
-    Platform::SearchPaths::setShared(std::make_shared<NoSupportFolder>());
     auto reporter = makeReporter();
-    reporter->createWrapperTag();
-    EXPECT_FALSE(reporter->checkWrapperTag());
-    Platform::SearchPaths::setShared(nullptr);
+    {
+        const Platform::ScopedReplacement<Platform::SearchPaths> noSupportFolder(
+            std::make_shared<NoSupportFolder>());
+        reporter->createWrapperTag();
+        EXPECT_FALSE(reporter->checkWrapperTag());
+    }
 
     for (const char* bad : {"", "..", "a/../../b"}) {
         identifier = bad;

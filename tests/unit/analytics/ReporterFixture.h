@@ -4,6 +4,7 @@
 #include "GoogleReporter/TQGoogleReporter.h"
 #include "Platform/Bundle.h"
 #include "Platform/Locale.h"
+#include "Platform/ScopedReplacement.h"
 #include "Platform/Screen.h"
 #include "RecordingHitTransport.h"
 #include "TestEnvironment.h"
@@ -11,6 +12,7 @@
 #include <QUuid>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <ostream>
 
 // Readable texts in failure messages.
@@ -28,14 +30,14 @@ protected:
         bundlePath = TestEnvironment::makeFolder(QStringLiteral("analytics")) +
                      QStringLiteral("/Installer.app");
         writeSettings({});
-        Platform::Bundle::setMainBundlePath(bundlePath);
+        mainBundle.emplace(std::make_shared<Platform::Bundle>(bundlePath));
         Platform::Locale::setPreferredLanguages({QStringLiteral("zh-CN"), QStringLiteral("en")});
-        Platform::Screen::setProvider([] { return QSize(1440, 900); });
+        screen.emplace(std::make_shared<Platform::Screen>([] { return QSize(1440, 900); }));
     }
     void TearDown() override {
-        Platform::Bundle::setMainBundlePath(QString());
+        mainBundle.reset();
         Platform::Locale::setPreferredLanguages({});
-        Platform::Screen::setProvider(nullptr);
+        screen.reset();
     }
 
     // The installer's settings: name, identifier and versions plus `extra`.
@@ -57,5 +59,7 @@ protected:
 
     QString identifier;
     QString bundlePath;
+    std::optional<Platform::ScopedReplacement<Platform::Bundle>> mainBundle;
+    std::optional<Platform::ScopedReplacement<Platform::Screen>> screen;
     std::shared_ptr<RecordingHitTransport> transport = std::make_shared<RecordingHitTransport>();
 };

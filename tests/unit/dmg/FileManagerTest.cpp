@@ -53,12 +53,12 @@ TEST(FileManagerTest, ListingShowsEveryNameAndReadabilityFollowsLinks) {
     makeVolume(root);
     FileManager& files = FileManager::shared();
     QString error;
-    auto names = files.contentsOfDirectoryAtPath(root, &error);
+    auto names = files.listDirectory(root, &error);
     ASSERT_TRUE(names.has_value());
     names->sort();
     EXPECT_EQ(*names, QStringList({".hidden", "Applications", "Contents link",
                                    QString::fromUtf8("Scribora 书.app"), "dangling"}));
-    EXPECT_FALSE(files.contentsOfDirectoryAtPath(root + "/missing", &error).has_value());
+    EXPECT_FALSE(files.listDirectory(root + "/missing", &error).has_value());
     EXPECT_TRUE(error.contains(root + "/missing"));
 
     EXPECT_TRUE(files.isReadableFileAtPath(root + "/Applications"));
@@ -156,18 +156,6 @@ TEST(FileManagerTest, LinkingSharesFileDataButMakesFoldersAndLinksAnew) {
     EXPECT_EQ(contentOf(linked + "/Contents/Info.plist"), QByteArray(200000, 'p'));
     EXPECT_FALSE(files.linkItemAtPath(linked, linked, &error));
     EXPECT_TRUE(error.startsWith("Cannot link")) << error.toStdString();
-}
-
-class SteeredFileManager : public FileManager {
-public:
-    bool isReadableFileAtPath(const QString&) const override { return false; }
-};
-
-TEST(FileManagerTest, TestsCanReplaceTheSharedInstance) {
-    FileManager::setShared(std::make_shared<SteeredFileManager>());
-    EXPECT_FALSE(FileManager::shared().isReadableFileAtPath("/"));
-    FileManager::setShared(nullptr);
-    EXPECT_TRUE(FileManager::shared().isReadableFileAtPath("/"));
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 #include "Platform/Process.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -15,6 +17,22 @@ Process* shell(Process& process, const QString& script) {
     process.setLaunchPath("/bin/sh");
     process.setArguments({"-c", script});
     return &process;
+}
+
+// Turns the event loop, where orphaned programs are reaped, until done() holds or 20 s passed.
+bool spinUntil(const std::function<bool()>& done) {
+    const QDeadlineTimer deadline(20000);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return done();
+}
+
+// Gone, or a zombie nobody in the test can reap.
+bool hasEnded(const QByteArray& pid) {
+    QFile stat("/proc/" + pid + "/stat");
+    return !stat.open(QIODevice::ReadOnly) || stat.readAll().split(')').last().startsWith(" Z");
 }
 
 TEST(ProcessTest, InputIsFedAndOutputReadToItsEndBeforeTheExitStatus) {
@@ -75,7 +93,7 @@ TEST(ProcessTest, ASignalEndingTheProgramIsItsStatus) {
     EXPECT_EQ(process.terminationStatus(), SIGTERM);
 }
 
-TEST(ProcessTest, AProgramLeftRunningFinishesItsWorkAndIsReaped) {
+TEST(ProcessTest, AProgramLeftRunningIsNeverBlockedOnAPipeAndIsReapedWhenItEnds) {
     pid_t pid = 0;
     const QString marker = QDir::tempPath() + "/process-test-finished";
     {
@@ -89,12 +107,34 @@ TEST(ProcessTest, AProgramLeftRunningFinishesItsWorkAndIsReaped) {
         ASSERT_TRUE(process.launch());
         pid = process.processIdentifier();
     }
-    QElapsedTimer timer;
-    timer.start();
-    while (::kill(pid, 0) == 0 && timer.elapsed() < 20000)
-        QThread::msleep(10);
-    EXPECT_NE(::kill(pid, 0), 0) << "the program was neither finished nor reaped";
+    EXPECT_TRUE(spinUntil([pid] { return ::kill(pid, 0) != 0; }))
+        << "the program was neither finished nor reaped";
     EXPECT_TRUE(QFile::exists(marker));
+}
+
+TEST(ProcessTest, TerminateEndsTheGroupOrSessionTheProgramStarted) {
+    const QString record = QDir::tempPath() + "/process-test-group";
+    for (const bool session : {false, true}) {
+        QFile::remove(record);
+        Process process;
+        // Records the background child and the session, then waits for the child.
+        shell(process,
+              "sleep 60 & echo $! $(cut -d' ' -f6 /proc/$$/stat) > '" + record + "'; wait");
+        process.setStartsProcessGroup(!session);
+        process.setStartsSession(session);
+        ASSERT_TRUE(process.launch());
+        QFile file(record);
+        ASSERT_TRUE(spinUntil([&] { return file.size() > 0; }));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> words = file.readAll().simplified().split(' ');
+        EXPECT_EQ(words[1] == QByteArray::number(process.processIdentifier()), session);
+
+        process.terminate();
+        ASSERT_TRUE(process.waitUntilExit());
+        EXPECT_TRUE(process.terminatedBySignal());
+        EXPECT_EQ(process.terminationStatus(), SIGTERM);
+        EXPECT_TRUE(spinUntil([&] { return hasEnded(words[0]); })) << "session " << session;
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "Installation/Installation.h"
 #include "LogCapture.h"
 #include "Platform/Bundle.h"
+#include "Platform/ScopedReplacement.h"
 #include "Platform/SearchPaths.h"
 #include "Platform/UserDefaults.h"
 #include "TestEnvironment.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 
@@ -18,10 +20,10 @@ class RootedSearchPaths : public Platform::SearchPaths {
 public:
     explicit RootedSearchPaths(QString machine, QString user = QString())
         : m_machine(std::move(machine)), m_user(std::move(user)) {}
-    QString applicationDirectory(long mask) const override {
-        if (mask & (Platform::LocalDomainMask | Platform::SystemDomainMask))
+    QString applicationDirectory(Platform::ApplicationsFolder folder) const override {
+        if (folder != Platform::ApplicationsFolder::User)
             return m_machine;
-        return m_user.isNull() ? SearchPaths::applicationDirectory(mask) : m_user;
+        return m_user.isNull() ? SearchPaths::applicationDirectory(folder) : m_user;
     }
 
 private:
@@ -39,16 +41,12 @@ protected:
         user = TestEnvironment::home() + "/Applications";
         QDir().mkpath(machine);
         QDir(user).removeRecursively();
-        Platform::SearchPaths::setShared(std::make_shared<RootedSearchPaths>(machine));
+        searchPaths.emplace(std::make_shared<RootedSearchPaths>(machine));
 
         const QString installer = root + "/Installer.app";
         BundleBuilder::writeInfo(installer, {{"InstallApplicationBundleID", productIdentifier}});
-        Platform::Bundle::setMainBundlePath(installer);
+        mainBundle.emplace(std::make_shared<Platform::Bundle>(installer));
         (void)Platform::UserDefaults::standard().setString("ApplicationInstallDirectory", "");
-    }
-    void TearDown() override {
-        Platform::SearchPaths::setShared(nullptr);
-        Platform::Bundle::setMainBundlePath(QString());
     }
     QString product(const QString& folder, const QString& name, const QString& version,
                     const QString& identifier = productIdentifier) {
@@ -57,6 +55,8 @@ protected:
     static QUrl file(const QString& path) { return QUrl::fromLocalFile(path); }
 
     QString root, machine, user;
+    std::optional<Platform::ScopedReplacement<Platform::SearchPaths>> searchPaths;
+    std::optional<Platform::ScopedReplacement<Platform::Bundle>> mainBundle;
 };
 
 TEST_F(InstalledCheckTest, TheProductTestNeedsTheIdentifierAndVersionSevenOrLater) {
@@ -157,7 +157,8 @@ TEST_F(InstalledCheckTest, TheInstallFolderIsTheMachineFolderElseTheUsersCreated
     Installation controller(Installation::systemCollaborators());
     EXPECT_EQ(controller.applicationURL(), file(machine));
 
-    Platform::SearchPaths::setShared(std::make_shared<RootedSearchPaths>(root + "/no-opt"));
+    const Platform::ScopedReplacement<Platform::SearchPaths> noMachineFolder(
+        std::make_shared<RootedSearchPaths>(root + "/no-opt"));
     EXPECT_EQ(controller.applicationURL(), file(user));
     EXPECT_TRUE(QFileInfo(user).isDir());
 }
@@ -166,7 +167,7 @@ TEST_F(InstalledCheckTest, AUserFolderThatCannotBeCreatedIsLoggedAndGivesNothing
     QFile blocker(root + "/file");
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    Platform::SearchPaths::setShared(
+    const Platform::ScopedReplacement<Platform::SearchPaths> blockedUserFolder(
         std::make_shared<RootedSearchPaths>(root + "/no-opt", root + "/file/Applications"));
 
     LogCapture log;

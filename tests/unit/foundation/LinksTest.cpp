@@ -4,10 +4,12 @@
 #include "LogCapture.h"
 #include "Platform/Bundle.h"
 #include "Platform/Locale.h"
+#include "Platform/ScopedReplacement.h"
 #include "TestEnvironment.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 
@@ -16,15 +18,16 @@ protected:
     void SetUp() override {
         bundlePath =
             TestEnvironment::makeFolder(QStringLiteral("links")) + QStringLiteral("/Inst.app");
-        Platform::Bundle::setMainBundlePath(bundlePath);
+        mainBundle.emplace(std::make_shared<Platform::Bundle>(bundlePath));
     }
     void TearDown() override {
-        Platform::Bundle::setMainBundlePath(QString());
+        mainBundle.reset();
         Platform::Locale::setPreferredLanguages({});
     }
     void writeSettings(const QVariantMap& info) { BundleBuilder::writeInfo(bundlePath, info); }
 
     QString bundlePath;
+    std::optional<Platform::ScopedReplacement<Platform::Bundle>> mainBundle;
 };
 
 TEST_F(LinksTest, LinksCarryThePidAndTheirCodeOnTheConfiguredService) {
@@ -124,7 +127,8 @@ TEST_F(LinksTest, UnreadableHugeOrDeepSettingsBehaveAsEmptyAndAreLoggedOnce) {
         bundlePath = TestEnvironment::makeFolder(QStringLiteral("links")) + "/Inst.app";
         LogCapture log;
         BundleBuilder::writeRawInfo(bundlePath, bytes);
-        Platform::Bundle::setMainBundlePath(bundlePath);
+        mainBundle.reset();
+        mainBundle.emplace(std::make_shared<Platform::Bundle>(bundlePath));
 
         EXPECT_TRUE(productID().isNull()) << bytes.left(200).toStdString();
         EXPECT_EQ(installPackageURL().query(), "pid=&m=c1");
@@ -141,7 +145,7 @@ TEST_F(LinksTest, BinarySettingsAreReadOncePerMainBundle) {
     EXPECT_EQ(productID(), "77");
     QFile::remove(bundlePath + "/Contents/Info.plist");
     EXPECT_EQ(bundleVersion(), "9");
-    Platform::Bundle::setMainBundlePath(bundlePath);
+    Platform::Bundle::main().rereadSettings();
     EXPECT_TRUE(bundleVersion().isNull());
 }
 

@@ -2,6 +2,7 @@
 #include "Extensions/StringExtension.h"
 #include "Platform/Bundle.h"
 #include "Platform/Locale.h"
+#include "Platform/ScopedReplacement.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +11,10 @@ namespace {
 // Runs against the installer bundle of this build, with its compiled translation tables.
 class LocalizationTest : public testing::Test {
 protected:
-    void SetUp() override { Platform::Bundle::setMainBundlePath(TQ_BUNDLE_DIR); }
-    void TearDown() override {
-        Platform::Bundle::setMainBundlePath(QString());
-        Platform::Locale::setPreferredLanguages({});
-    }
+    void TearDown() override { Platform::Locale::setPreferredLanguages({}); }
+
+    const Platform::ScopedReplacement<Platform::Bundle> mainBundle{
+        std::make_shared<Platform::Bundle>(TQ_BUNDLE_DIR)};
 };
 
 TEST_F(LocalizationTest, TheFirstPreferredLanguageWithATableIsUsed) {
@@ -34,7 +34,8 @@ TEST_F(LocalizationTest, TextsWithoutAnEntryAndEnglishUsersGetTheSourceText) {
     Platform::Locale::setPreferredLanguages({"en-GB", "zh-CN"});
     EXPECT_EQ(localized("Install"), "Install");
 
-    Platform::Bundle::setMainBundlePath("/nonexistent/Installer.app");
+    const Platform::ScopedReplacement<Platform::Bundle> missing(
+        std::make_shared<Platform::Bundle>("/nonexistent/Installer.app"));
     Platform::Locale::setPreferredLanguages({"zh-CN"});
     EXPECT_EQ(localized("Install"), "Install");
 }

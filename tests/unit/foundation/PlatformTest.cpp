@@ -2,11 +2,15 @@
 #include "Platform/Log.h"
 #include "Platform/MainQueue.h"
 #include "Platform/OperationQueue.h"
+#include "Platform/PrivateFolder.h"
 #include "Platform/SearchPaths.h"
 #include "Platform/UserDefaults.h"
 #include "TestEnvironment.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 #include <atomic>
@@ -68,9 +72,9 @@ TEST(MainQueueTest, BlocksFromOtherThreadsRunOnTheMainThreadInOrderWhileTheirOwn
 
 TEST(SearchPathsTest, FoldersFollowTheEnvironment) {
     const Platform::SearchPaths& paths = Platform::SearchPaths::shared();
-    EXPECT_EQ(paths.applicationDirectory(Platform::UserDomainMask),
+    EXPECT_EQ(paths.applicationDirectory(Platform::ApplicationsFolder::User),
               TestEnvironment::home() + "/Applications");
-    EXPECT_EQ(paths.applicationDirectory(Platform::LocalDomainMask), "/opt");
+    EXPECT_EQ(paths.applicationDirectory(Platform::ApplicationsFolder::Local), "/opt");
     EXPECT_EQ(paths.temporaryDirectory(), TestEnvironment::temporaryDirectory() + "/");
     EXPECT_EQ(paths.applicationSupportDirectory(), TestEnvironment::home() + "/.local/share");
 
@@ -78,6 +82,28 @@ TEST(SearchPathsTest, FoldersFollowTheEnvironment) {
     qputenv("XDG_DATA_HOME", "relative/is/ignored");
     EXPECT_EQ(paths.applicationSupportDirectory(), TestEnvironment::home() + "/.local/share");
     qputenv("XDG_DATA_HOME", saved);
+}
+
+TEST(PrivateFolderTest, AFolderOthersCanOnlyReadIsClosedAndAPlantedOneHasOneFallback) {
+    const QString base = TestEnvironment::makeFolder("private");
+    const QString readable = base + "/readable";
+    ASSERT_TRUE(QDir().mkdir(readable, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                           QFile::ReadOther | QFile::ExeOther));
+    EXPECT_EQ(Platform::PrivateFolder::make(readable), readable);
+    EXPECT_FALSE(
+        QFileInfo(readable).permissions().testAnyFlags(QFile::ReadOther | QFile::ExeOther));
+
+    const QString planted = base + "/planted";
+    ASSERT_TRUE(QFile::link("/tmp", planted));
+    const QString fallback = Platform::PrivateFolder::make(planted);
+    ASSERT_TRUE(fallback.startsWith(planted + "."));
+    QFile old(fallback + "/old.zip");
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTime().addDays(-2),
+                                QFileDevice::FileModificationTime));
+    QFile(fallback + "/new.zip").open(QIODevice::WriteOnly);
+    EXPECT_EQ(Platform::PrivateFolder::make(planted), fallback) << "one fallback per user";
+    EXPECT_EQ(QDir(fallback).entryList(QDir::Files), QStringList("new.zip"));
 }
 
 TEST(UserDefaultsTest, ValuesAreWrittenAtOnceAndReadBackByAnotherInstance) {

@@ -3,6 +3,7 @@
 #include "LogCapture.h"
 #include "Platform/Authorization.h"
 #include "Platform/NotificationCenter.h"
+#include "Platform/ScopedReplacement.h"
 #include "TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -20,6 +21,7 @@ namespace {
 
 using Platform::Authorization;
 using Platform::NotificationCenter;
+using Platform::ScopedReplacement;
 
 const QString didTerminate = QStringLiteral("RXPrivilegedTaskDidTerminateNotification");
 
@@ -76,34 +78,39 @@ private:
     NotificationCenter::ObserverToken m_token = 0;
 };
 
+// Neither pkexec nor root (empty program), or root.
+std::shared_ptr<Authorization> runningAs(bool root) {
+    return std::make_shared<Authorization>(QString(), root);
+}
+
 class PrivilegedTaskTest : public testing::Test {
 protected:
-    void TearDown() override { Authorization::shared().restoreSystemDefaults(); }
-
     LogCapture log;
     const QString folder = TestEnvironment::makeFolder(QStringLiteral("task"));
 };
 
 TEST_F(PrivilegedTaskTest, ToolRunsThroughTheElevationProgramWithItsOutputAndExitStatus) {
-    ElevationStandIn standIn;
-    RXPrivilegedTask task(QStringLiteral("/bin/sh"),
-                          {QStringLiteral("-c"), QStringLiteral("echo out; id -u; exit 3")});
-    EXPECT_TRUE(RXPrivilegedTask::authorizationFunctionAvailable());
-    ASSERT_EQ(task.launch(), 0);
-    EXPECT_TRUE(task.isRunning());
-    EXPECT_GT(task.processIdentifier(), 0);
-    task.waitUntilExit();
-    EXPECT_FALSE(task.isRunning());
-    EXPECT_EQ(task.terminationStatus(), 3);
-    EXPECT_EQ(output(task), "out\n" + QByteArray::number(geteuid()) + "\n");
-    EXPECT_EQ(standIn.timesStarted(), 1);
-    EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join('\n').toStdString();
+    // Releases before 121 know no --keep-cwd and refuse it.
+    for (const QString release : {"122", "0.105"}) {
+        ElevationStandIn standIn(ElevationStandIn::Behaviour::RunTool, release);
+        RXPrivilegedTask task(QStringLiteral("/bin/sh"),
+                              {QStringLiteral("-c"), QStringLiteral("echo out; id -u; exit 3")});
+        EXPECT_TRUE(RXPrivilegedTask::authorizationFunctionAvailable());
+        ASSERT_EQ(task.launch(), 0);
+        EXPECT_TRUE(task.isRunning());
+        EXPECT_GT(task.processIdentifier(), 0);
+        task.waitUntilExit();
+        EXPECT_FALSE(task.isRunning());
+        EXPECT_EQ(task.terminationStatus(), 3) << "pkexec " << release.toStdString();
+        EXPECT_EQ(output(task), "out\n" + QByteArray::number(geteuid()) + "\n");
+        EXPECT_EQ(standIn.timesStarted(), 1);
+        EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join('\n').toStdString();
+    }
 }
 
 TEST_F(PrivilegedTaskTest, AsRootTheToolRunsWithoutTheElevationProgram) {
     ElevationStandIn standIn;
-    Authorization::shared().setRunsAsRoot(true);
-    Authorization::shared().setElevationProgram(QString());
+    const ScopedReplacement<Authorization> asRoot(runningAs(true));
     RXPrivilegedTask task(QStringLiteral("/bin/echo"), {QStringLiteral("direct")});
     ASSERT_EQ(task.launch(), 0);
     task.waitUntilExit();
@@ -129,7 +136,7 @@ TEST_F(PrivilegedTaskTest, DismissedAndRefusedPromptsArriveAsTerminationStatusWi
 
 TEST_F(PrivilegedTaskTest, WithNeitherRootNorElevationProgramNothingIsStarted) {
     ElevationStandIn standIn;
-    Authorization::shared().setElevationProgram(QString());
+    const ScopedReplacement<Authorization> neither(runningAs(false));
     EXPECT_FALSE(RXPrivilegedTask::authorizationFunctionAvailable());
 
     RXPrivilegedTask task(QStringLiteral("/bin/true"));
@@ -342,7 +349,8 @@ TEST_F(PrivilegedTaskTest, NastyArgumentsReachTheToolUnchanged) {
                                QStringLiteral("$HOME \\ %s")};
     for (const bool asRoot : {false, true}) {
         ElevationStandIn standIn;
-        Authorization::shared().setRunsAsRoot(asRoot);
+        const ScopedReplacement<Authorization> authorization(
+            std::make_shared<Authorization>(standIn.programPath(), asRoot));
         RXPrivilegedTask task(QStringLiteral("/usr/bin/printf"),
                               QStringList{QStringLiteral("%s\\0")} + nasty, folder);
         ASSERT_EQ(task.launch(), 0);
@@ -365,13 +373,13 @@ TEST_F(PrivilegedTaskTest, AMissingToolOrARelativeLaunchPathIsAClearFailure) {
     missing.waitUntilExit();
     EXPECT_EQ(missing.terminationStatus(), 127);
 
-    Authorization::shared().setRunsAsRoot(true);
-    RXPrivilegedTask missingAsRoot(QStringLiteral("/no/such/tool"));
-    EXPECT_EQ(missingAsRoot.launch(), Platform::errAuthorizationToolExecuteFailure);
-    EXPECT_FALSE(missingAsRoot.isRunning());
-    EXPECT_EQ(missingAsRoot.outputFileHandle(), nullptr);
-
-    Authorization::shared().setRunsAsRoot(false);
+    {
+        const ScopedReplacement<Authorization> asRoot(runningAs(true));
+        RXPrivilegedTask missingAsRoot(QStringLiteral("/no/such/tool"));
+        EXPECT_EQ(missingAsRoot.launch(), RXPrivilegedTask::errToolExecuteFailure);
+        EXPECT_FALSE(missingAsRoot.isRunning());
+        EXPECT_EQ(missingAsRoot.outputFileHandle(), nullptr);
+    }
     log.clear();
     RXPrivilegedTask relative(QStringLiteral("bin/true"));
     RXPrivilegedTask none;
@@ -398,15 +406,11 @@ TEST_F(PrivilegedTaskTest, FactoriesLaunchAndWaitWhateverTheLaunchGave) {
     EXPECT_EQ(output(*inFolder).trimmed(), canonical(folder).toUtf8());
     EXPECT_EQ(standIn.timesStarted(), 3);
 
-    Authorization& service = Authorization::shared();
-    Platform::AuthorizationRef authorization = nullptr;
-    ASSERT_EQ(service.create(nullptr, Platform::kAuthorizationFlagDefaults, &authorization), 0);
     const auto authorized = RXPrivilegedTask::launchedPrivilegedTaskWithLaunchPath(
-        "/bin/echo", {QStringLiteral("rights")}, folder, authorization);
-    service.free(authorization, Platform::kAuthorizationFlagDefaults);
+        "/bin/echo", {QStringLiteral("rights")}, folder, RXPrivilegedTask::Authorization{});
     EXPECT_EQ(output(*authorized), "rights\n");
 
-    service.setElevationProgram(QString());
+    const ScopedReplacement<Authorization> neither(runningAs(false));
     const auto failed = RXPrivilegedTask::launchedPrivilegedTaskWithLaunchPath("/bin/true");
     EXPECT_FALSE(failed->isRunning());
     EXPECT_EQ(failed->outputFileHandle(), nullptr);

@@ -1,23 +1,24 @@
 #pragma once
 
+#include "Platform/FileDescriptor.h"
+
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QString>
 #include <optional>
 
-// The folder one extraction writes into. Every item is reached from the folder's own
-// descriptor one name at a time, never through a symbolic link, so whatever an archive names,
-// nothing is created or written outside the folder. Not thread-safe; one per extraction.
-class TQZipDestination {
+namespace Platform {
+
+// A folder whose items are reached from its own descriptor one name at a time, never through
+// a symbolic link, so whatever names it is given, nothing is created or written outside it.
+// Not thread-safe; one per job (such as one extraction).
+class DirectoryHandle {
 public:
     enum class Result { Done, Unsafe, Failed };
 
-    explicit TQZipDestination(QString path);
-    ~TQZipDestination();
-    TQZipDestination(const TQZipDestination&) = delete;
-    TQZipDestination& operator=(const TQZipDestination&) = delete;
+    explicit DirectoryHandle(QString path) : m_path(std::move(path)) {}
 
-    // The names of an entry's path below the folder: empty and "." names dropped; no value
+    // The names of a relative path below the folder: empty and "." names dropped; no value
     // when the path is absolute, holds "..", or names the folder itself.
     [[nodiscard]] static std::optional<QByteArrayList> components(const QByteArray& name);
     // True when a link at `components` with this target resolves inside the folder: a relative
@@ -30,21 +31,24 @@ public:
     [[nodiscard]] Result makeFolders(const QByteArrayList& components, qsizetype count);
     // Whether anything, a dangling link included, is named `name` in the current folder.
     [[nodiscard]] bool exists(const QByteArray& name) const;
-    // Opens `name` in the current folder for writing, truncated; -1 when it cannot be created
-    // (`result` says whether a link was in the way). The caller owns the descriptor.
-    [[nodiscard]] int createFile(const QByteArray& name, Result& result) const;
+    // Opens `name` in the current folder for writing, truncated; empty when it cannot be
+    // created (`result` says whether a link was in the way).
+    [[nodiscard]] FileDescriptor createFile(const QByteArray& name, Result& result) const;
     // Makes `name` in the current folder a link to target, replacing a file or link there.
     [[nodiscard]] Result createLink(const QByteArray& name, const QByteArray& target) const;
 
 private:
     [[nodiscard]] bool openRoot();
-    [[nodiscard]] Result descend(int& folder, const QByteArray& name) const;
+    [[nodiscard]] Result descend(int folder, const QByteArray& name, FileDescriptor& next) const;
     [[nodiscard]] bool isLink(const QByteArray& name) const;
-    void setCurrent(int folder, const QByteArray& key);
+    [[nodiscard]] int current() const { return m_current.valid() ? m_current.get() : m_root.get(); }
 
     QString m_path;
-    int m_root = -1;
-    // The folder of the previous entry, kept open because entries of one folder come together.
-    int m_current = -1;
+    FileDescriptor m_root;
+    // The folder of the previous entry, kept open because entries of one folder come together;
+    // empty while that is the folder itself.
+    FileDescriptor m_current;
     QByteArray m_currentKey;
 };
+
+} // namespace Platform
