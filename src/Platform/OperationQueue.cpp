@@ -21,6 +21,37 @@ void OperationQueue::addOperation(std::function<void()> block) {
     m_changed.notify_all();
 }
 
+bool OperationQueue::addOperation(std::function<void()> block, std::size_t limit) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_blocks.size() >= limit)
+            return false;
+        m_blocks.push_back(std::move(block));
+    }
+    m_changed.notify_all();
+    return true;
+}
+
+void OperationQueue::addOperationAt(std::function<void()> block, Clock::time_point time) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_timedBlocks.emplace(time, std::move(block));
+    }
+    m_changed.notify_all();
+}
+
+void OperationQueue::cancelAllOperations() {
+    std::deque<std::function<void()>> blocks;
+    std::multimap<Clock::time_point, std::function<void()>> timedBlocks;
+    {
+        std::lock_guard lock(m_mutex);
+        blocks.swap(m_blocks);
+        timedBlocks.swap(m_timedBlocks);
+    }
+    // The dropped blocks are destroyed after the lock is released.
+    m_changed.notify_all();
+}
+
 void OperationQueue::waitUntilAllOperationsAreFinished() {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return m_blocks.empty() && !m_busy; });
@@ -35,12 +66,27 @@ bool OperationQueue::isCurrent() const {
     return std::this_thread::get_id() == m_worker.get_id();
 }
 
+void OperationQueue::queueDueBlocks() {
+    const Clock::time_point now = Clock::now();
+    while (!m_timedBlocks.empty() && m_timedBlocks.begin()->first <= now) {
+        m_blocks.push_back(std::move(m_timedBlocks.begin()->second));
+        m_timedBlocks.erase(m_timedBlocks.begin());
+    }
+}
+
 void OperationQueue::run() {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [this] { return !m_blocks.empty() || m_stopping; });
-        if (m_blocks.empty())
-            return;
+        queueDueBlocks();
+        if (m_blocks.empty()) {
+            if (m_stopping)
+                return;
+            if (m_timedBlocks.empty())
+                m_changed.wait(lock);
+            else
+                m_changed.wait_until(lock, m_timedBlocks.begin()->first);
+            continue;
+        }
         std::function<void()> block = std::move(m_blocks.front());
         m_blocks.pop_front();
         m_busy = true;
