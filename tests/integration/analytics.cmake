@@ -10,4 +10,4 @@ target_include_directories(test_analytics_collector PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/../unit/analytics)
 target_compile_definitions(test_analytics_collector PRIVATE
     TQ_ANALYTICS_EXIT_RUN="$<TARGET_FILE:tq_analytics_exit_run>")
-add_dependencies(test_analytics_collector tq_analytics_exit_run)
+add_dependencies(test_analytics_collector tq_analytics_exit_run devserver)
