@@ -162,15 +162,16 @@ TEST_F(ReporterStateTest, AStalledCollectorHoldsAtMostTheQueueBoundAndDropsAreLo
     LogCapture log;
     for (int i = 0; i < 300; ++i)
         sender.enqueue(hit, {});
-    EXPECT_EQ(log.lines(),
-              QStringList{"GoogleReporter hit dropped: 256 hits are already waiting."});
+    const QString first = "GoogleReporter hit dropped: 256 hits are already waiting.";
+    EXPECT_EQ(log.lines(), QStringList{first});
     now += 59s;
     sender.enqueue(hit, {});
-    EXPECT_EQ(log.lines().size(), 1) << "no count within the minute";
+    EXPECT_EQ(log.lines(), QStringList{first}) << "no count within the minute";
     now += 1s;
     sender.enqueue(hit, {});
-    EXPECT_EQ(log.lines().last(),
-              "GoogleReporter 45 more hits dropped: 256 hits were already waiting.");
+    EXPECT_EQ(log.lines(),
+              (QStringList{first,
+                           "GoogleReporter 45 more hits dropped: 256 hits were already waiting."}));
 
     EXPECT_EQ(sender.finishSending(100ms), 257u);
     EXPECT_TRUE(transport->wasCancelled());
