@@ -258,7 +258,7 @@ TEST_F(HitFormatTest, TheUserAgentNamesThisSystemAndFallsBackToTheMacFormat) {
                             ") AppleWebKit/603.2.4 (KHTML, like Gecko) Installer/1.2.3");
 }
 
-TEST(MeasurementProtocolTest, NamesFollowTheTableAndValuesAreCutAtWholeCharacters) {
+TEST(GA4HitTest, NamesFollowTheTableAndValuesAreCutAtWholeCharacters) {
     const QJsonValue none(QJsonValue::Undefined);
     const QString a99(99, 'a');
     struct Row {
