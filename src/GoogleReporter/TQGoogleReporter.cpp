@@ -146,7 +146,7 @@ TQGoogleReporter::TQGoogleReporter(std::shared_ptr<TQHitTransport> transport)
     initPersonalDataPatterns();
     m_sender = std::make_unique<TQHitSender>(
         transport ? std::move(transport) : std::make_shared<TQURLSessionHitTransport>(),
-        measurementRequest());
+        initMeasurement());
 }
 
 TQGoogleReporter::~TQGoogleReporter() = default;
@@ -158,8 +158,9 @@ QString TQGoogleReporter::configuredTrackerId() {
     return hasMeasurementKeys() ? QString() : defaultTrackerId;
 }
 
-// GA4 goes only with both keys set and plain; anything else set is a mistake worth a line.
-TQHitSender::MeasurementRequest TQGoogleReporter::measurementRequest() {
+// Reads the GA4 keys; with both set and plain, fills the values every GA4 event carries and
+// returns where the requests go, else a null endpoint. Any other keys are worth a line.
+TQHitSender::MeasurementRequest TQGoogleReporter::initMeasurement() {
     const QString measurementId = setting("AnalyticsMeasurementID");
     const QString apiSecret = setting("AnalyticsAPISecret");
     if (measurementId.isEmpty() && apiSecret.isEmpty())

@@ -91,7 +91,7 @@ private:
     void initUserAgent();
     void initUniqueUserIdentifier();
     void initPersonalDataPatterns();
-    [[nodiscard]] TQHitSender::MeasurementRequest measurementRequest();
+    [[nodiscard]] TQHitSender::MeasurementRequest initMeasurement();
     [[nodiscard]] QString withoutPersonalData(const QString& text) const;
     void send(const QString& type, const Parameters& parameters,
               const std::optional<EventTexts>& texts);

@@ -1,3 +1,4 @@
+#include "LogCapture.h"
 #include "Platform/URLSession.h"
 #include "ReporterFixture.h"
 
@@ -32,9 +33,12 @@ protected:
         Platform::URLSession::Configuration configuration;
         configuration.caFile = state + "/cert.pem";
         Platform::URLSession::setShared(std::make_shared<Platform::URLSession>(configuration));
+        root = "https://127.0.0.1:" + port + "/";
+        useCollector(root);
+    }
+    void useCollector(const QString& base) {
         QVariantMap settings = ga4Keys;
-        settings.insert({{"AnalyticsBaseURL", "https://127.0.0.1:" + port + "/"},
-                         {"AnalyticsTrackerID", "UA-12345-67"}});
+        settings.insert({{"AnalyticsBaseURL", base}, {"AnalyticsTrackerID", "UA-12345-67"}});
         writeSettings(settings);
     }
     void TearDown() override {
@@ -55,6 +59,7 @@ protected:
 
     QProcess server;
     QString state;
+    QString root;
 };
 
 TEST_F(CollectorTest, BothKindsOfAnInstallationsEventsArriveValidInOrderAndBatched) {
@@ -97,6 +102,18 @@ TEST_F(CollectorTest, BothKindsOfAnInstallationsEventsArriveValidInOrderAndBatch
     sent[5] = "Error_TryAgain";
     EXPECT_EQ(names, sent);
     EXPECT_LT(requests.size(), names.size()) << "events share requests";
+}
+
+TEST_F(CollectorTest, ARefusedGa4RequestIsLoggedOnceAndNotRetried) {
+    useCollector(root + "missing/");
+    auto reporter = std::make_unique<TQGoogleReporter>();
+    reporter->configure(TQGoogleReporter::configuredTrackerId());
+    LogCapture log;
+    for (int i = 0; i < 26; ++i)
+        reporter->event("Download_Number", QString(), QString());
+    EXPECT_EQ(reporter->finishSending(20s), 0u);
+    EXPECT_EQ(log.lines(), QStringList{"GoogleReporter GA4 events dropped: The server answered "
+                                       "with status 404 (later failures are not logged)"});
 }
 
 } // namespace

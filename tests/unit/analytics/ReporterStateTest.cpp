@@ -104,25 +104,13 @@ TEST_F(ReporterStateTest, HitsFromManyThreadsAllArriveWhileTheConfigurationChang
     EXPECT_EQ(transport->hits().size(), 160);
 }
 
-TEST_F(ReporterStateTest, TransferErrorsAreLoggedAsTheyComeAndGa4FailuresOncePerRun) {
+TEST_F(ReporterStateTest, TransferErrorsAreLoggedAsTheyCome) {
     transport->setError("Couldn't connect to server");
     auto reporter = makeReporter();
     LogCapture log;
     reporter->event("Download_Number", QString(), QString());
     EXPECT_EQ(reporter->finishSending(5s), 0u);
     EXPECT_EQ(log.lines(), QStringList{"Couldn't connect to server"});
-
-    writeSettings(ga4Keys);
-    transport = std::make_shared<RecordingHitTransport>();
-    transport->setError("Couldn't connect to server");
-    log.clear();
-    auto ga4Only = makeReporter(QString());
-    for (int i = 0; i < 26; ++i)
-        ga4Only->event("Download_Number", QString(), QString());
-    EXPECT_EQ(ga4Only->finishSending(5s), 0u);
-    EXPECT_EQ(transport->posts().size(), 2);
-    EXPECT_EQ(log.lines(), QStringList{"GoogleReporter GA4 events dropped: Couldn't connect to "
-                                       "server (later failures are not logged)"});
 }
 
 TEST_F(ReporterStateTest, Ga4EventsGoInOrderInBatchesOfAtMost25WithTheClassicClientId) {
