@@ -167,13 +167,15 @@ QJsonArray validate(const QList<QPair<QString, QString>>& query, const QByteArra
                 return pair.first == QLatin1String(key) && !pair.second.isEmpty();
             }))
             validation.add(key, QStringLiteral("The query needs %1.").arg(key), "VALUE_REQUIRED");
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
-    if (body.size() > maximumBodyBytes)
+    if (body.size() > maximumBodyBytes) {
         validation.add(QString(),
                        QStringLiteral("The body exceeds %1 bytes.").arg(maximumBodyBytes),
                        "VALUE_OUT_OF_BOUNDS");
-    else if (!document.isObject())
+        return validation.messages();
+    }
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    if (!document.isObject())
         validation.add(QString(),
                        QStringLiteral("Unable to parse Measurement Protocol JSON payload: %1.")
                            .arg(error.errorString()),
@@ -190,7 +192,8 @@ Collector::Collector(QString hitsPath) : m_hitsPath(std::move(hitsPath)) {}
 QJsonArray Collector::collectMeasurement(const QList<QPair<QString, QString>>& query,
                                          const QByteArray& body, const QString& userAgent) {
     const QJsonArray messages = validate(query, body);
-    const QJsonObject request = QJsonDocument::fromJson(body).object();
+    const QJsonObject request =
+        body.size() > maximumBodyBytes ? QJsonObject() : QJsonDocument::fromJson(body).object();
     const QJsonArray events = request.value("events").toArray();
     std::lock_guard lock(m_mutex);
     QJsonObject entry{{"kind", "ga4"},
@@ -236,7 +239,9 @@ void Collector::write(QJsonObject entry) const {
         file.write(QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n');
 }
 
-void Collector::print(const QString& readable) {
-    std::printf("hit   %s\n", qPrintable(readable));
+// Line breaks in values (attribute descriptions) are shown as "\n" to keep one line each.
+void Collector::print(QString readable) {
+    std::printf("hit   %s\n",
+                qPrintable(readable.replace(QLatin1Char('\n'), QStringLiteral("\\n"))));
     std::fflush(stdout);
 }

@@ -26,7 +26,7 @@ public:
 private:
     // Under m_mutex, so that the lines of one request stay together.
     void write(QJsonObject entry) const;
-    static void print(const QString& readable);
+    static void print(QString readable);
 
     const QString m_hitsPath;
     std::mutex m_mutex;
