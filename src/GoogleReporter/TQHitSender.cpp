@@ -25,16 +25,15 @@ TQHitSender::~TQHitSender() {
 }
 
 void TQHitSender::enqueue(const QUrl& hit, const QJsonObject& measurementEvent) {
-    if (m_stopped) {
-        Platform::Log::write(QStringLiteral("GoogleReporter hit dropped: sending has ended."));
-        return;
-    }
     ++m_unsent;
     if (m_queue.addOperation([this, hit, measurementEvent] { send(hit, measurementEvent); },
                              capacity))
         return;
     --m_unsent;
-    noteDropped();
+    if (m_stopped)
+        Platform::Log::write(QStringLiteral("GoogleReporter hit dropped: sending has ended."));
+    else
+        noteDropped();
 }
 
 std::size_t TQHitSender::finishSending(std::chrono::milliseconds budget) {
@@ -49,11 +48,13 @@ std::size_t TQHitSender::finishSending(std::chrono::milliseconds budget) {
 void TQHitSender::stop() {
     m_stopped = true;
     m_transport->cancel();
-    m_queue.cancelAllOperations();
-    m_queue.waitUntilAllOperationsAreFinished();
+    m_queue.stop();
 }
 
 void TQHitSender::send(const QUrl& hit, const QJsonObject& measurementEvent) {
+    // Blocks that start between the stop and the end of the queue send nothing.
+    if (m_stopped)
+        return;
     if (!hit.isEmpty()) {
         const QString error = m_transport->get(hit);
         // A transfer cut short by the stop is not a collector failure worth a line.
@@ -79,7 +80,7 @@ void TQHitSender::send(const QUrl& hit, const QJsonObject& measurementEvent) {
 // Sends the pending batch when it is still number `batch` (an earlier full send or exit
 // flush may have taken it).
 void TQHitSender::sendBatch(std::uint64_t batch) {
-    if (batch != m_batchNumber || m_batch.isEmpty())
+    if (batch != m_batchNumber || m_batch.isEmpty() || m_stopped)
         return;
     const QJsonArray events = std::exchange(m_batch, QJsonArray());
     ++m_batchNumber;

@@ -1,30 +1,46 @@
 #include "Platform/OperationQueue.h"
 
+#include <limits>
+
 namespace Platform {
 
 OperationQueue::OperationQueue() : m_worker([this] { run(); }) {}
 
 OperationQueue::~OperationQueue() {
+    endWorker();
+}
+
+void OperationQueue::stop() {
+    std::deque<std::function<void()>> blocks;
+    std::multimap<Clock::time_point, std::function<void()>> timedBlocks;
+    {
+        std::lock_guard lock(m_mutex);
+        m_refusing = true;
+        blocks.swap(m_blocks);
+        timedBlocks.swap(m_timedBlocks);
+    }
+    // The dropped blocks are destroyed after the lock is released.
+    endWorker();
+}
+
+void OperationQueue::endWorker() {
     {
         std::lock_guard lock(m_mutex);
         m_stopping = true;
     }
     m_changed.notify_all();
-    m_worker.join();
+    if (m_worker.joinable())
+        m_worker.join();
 }
 
 void OperationQueue::addOperation(std::function<void()> block) {
-    {
-        std::lock_guard lock(m_mutex);
-        m_blocks.push_back(std::move(block));
-    }
-    m_changed.notify_all();
+    (void)addOperation(std::move(block), std::numeric_limits<std::size_t>::max());
 }
 
 bool OperationQueue::addOperation(std::function<void()> block, std::size_t limit) {
     {
         std::lock_guard lock(m_mutex);
-        if (m_blocks.size() >= limit)
+        if (m_refusing || m_blocks.size() >= limit)
             return false;
         m_blocks.push_back(std::move(block));
     }
@@ -35,20 +51,10 @@ bool OperationQueue::addOperation(std::function<void()> block, std::size_t limit
 void OperationQueue::addOperationAt(std::function<void()> block, Clock::time_point time) {
     {
         std::lock_guard lock(m_mutex);
+        if (m_refusing)
+            return;
         m_timedBlocks.emplace(time, std::move(block));
     }
-    m_changed.notify_all();
-}
-
-void OperationQueue::cancelAllOperations() {
-    std::deque<std::function<void()>> blocks;
-    std::multimap<Clock::time_point, std::function<void()>> timedBlocks;
-    {
-        std::lock_guard lock(m_mutex);
-        blocks.swap(m_blocks);
-        timedBlocks.swap(m_timedBlocks);
-    }
-    // The dropped blocks are destroyed after the lock is released.
     m_changed.notify_all();
 }
 
@@ -81,10 +87,13 @@ void OperationQueue::run() {
         if (m_blocks.empty()) {
             if (m_stopping)
                 return;
-            if (m_timedBlocks.empty())
+            if (m_timedBlocks.empty()) {
                 m_changed.wait(lock);
-            else
-                m_changed.wait_until(lock, m_timedBlocks.begin()->first);
+                continue;
+            }
+            // A copy: the timed block may be cancelled while the worker waits.
+            const Clock::time_point next = m_timedBlocks.begin()->first;
+            m_changed.wait_until(lock, next);
             continue;
         }
         std::function<void()> block = std::move(m_blocks.front());
