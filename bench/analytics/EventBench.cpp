@@ -1,6 +1,7 @@
 // Caller-side cost of TQGoogleReporter::event() while the collector is stalled: a loopback
 // port that takes connections and never answers. Prints the median and the 99th percentile
-// of 10,000 calls, for the hits that were queued and for those dropped past the bound.
+// of 10,000 calls, for the hits that were queued and for those dropped past the bound, with
+// classic hits only and with both transports (classic and GA4) on.
 // Runs in a throwaway HOME; the dropped hits' log lines go to standard error.
 
 #include "GoogleReporter/TQGoogleReporter.h"
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <netinet/in.h>
+#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
@@ -39,7 +41,7 @@ int stalledCollector(int& port) {
     return fd;
 }
 
-bool writeBundle(const QString& bundlePath, int port) {
+bool writeBundle(const QString& bundlePath, int port, const char* extraKeys) {
     if (!QDir().mkpath(bundlePath + "/Contents"))
         return false;
     QFile info(bundlePath + "/Contents/Info.plist");
@@ -51,9 +53,10 @@ bool writeBundle(const QString& bundlePath, int port) {
                        "<key>CFBundleIdentifier</key><string>co.quintrel.bench</string>"
                        "<key>CFBundleShortVersionString</key><string>1.0</string>"
                        "<key>CFBundleVersion</key><string>1</string>"
-                       "<key>AnalyticsBaseURL</key><string>https://127.0.0.1:%1/</string>"
+                       "<key>AnalyticsBaseURL</key><string>https://127.0.0.1:%1/</string>%2"
                        "</dict></plist>\n")
             .arg(port)
+            .arg(QLatin1String(extraKeys))
             .toUtf8());
     return true;
 }
@@ -68,23 +71,14 @@ void printFigures(const char* name, std::vector<double> micros) {
                 median, p99, micros.back());
 }
 
-} // namespace
-
-int main(int argc, char* argv[]) {
-    QTemporaryDir root;
-    if (!root.isValid())
-        return 1;
-    for (const char* variable : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-        setenv(variable, QFile::encodeName(root.path() + "/" + variable).constData(), 1);
-    QCoreApplication app(argc, argv);
-
-    int port = 0;
-    const int collector = stalledCollector(port);
-    if (collector < 0 || !writeBundle(root.path() + "/Installer.app", port))
-        return 1;
+// One run of `calls` events against the stalled collector, with the installer's settings
+// plus `extraKeys`.
+void measure(const char* name, const QString& root, int port, const char* extraKeys) {
+    const QString bundlePath = root + "/" + name + ".app";
+    if (!writeBundle(bundlePath, port, extraKeys))
+        return;
     const Platform::ScopedReplacement<Platform::Bundle> mainBundle(
-        std::make_shared<Platform::Bundle>(root.path() + "/Installer.app"));
-
+        std::make_shared<Platform::Bundle>(bundlePath));
     std::vector<double> all;
     {
         TQGoogleReporter reporter;
@@ -102,14 +96,34 @@ int main(int argc, char* argv[]) {
         const auto start = std::chrono::steady_clock::now();
         const std::size_t unsent = reporter.finishSending(std::chrono::milliseconds(0));
         const auto end = std::chrono::steady_clock::now();
-        std::printf("stop with a stalled transfer: %.1f ms, %zu hits unsent\n",
+        std::printf("%s: stop with a stalled transfer: %.1f ms, %zu hits unsent\n", name,
                     std::chrono::duration<double, std::milli>(end - start).count(), unsent);
     }
-    close(collector);
-
     const auto queuedEnd = all.begin() + std::min<std::ptrdiff_t>(257, all.size());
-    printFigures("event (queued)", std::vector<double>(all.begin(), queuedEnd));
-    printFigures("event (dropped, logged)", std::vector<double>(queuedEnd, all.end()));
-    printFigures("event (all)", all);
+    const std::string label = std::string(name) + ": event";
+    printFigures((label + " (queued)").c_str(), std::vector<double>(all.begin(), queuedEnd));
+    printFigures((label + " (dropped)").c_str(), std::vector<double>(queuedEnd, all.end()));
+    printFigures((label + " (all)").c_str(), all);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QTemporaryDir root;
+    if (!root.isValid())
+        return 1;
+    for (const char* variable : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+        setenv(variable, QFile::encodeName(root.path() + "/" + variable).constData(), 1);
+    QCoreApplication app(argc, argv);
+
+    int port = 0;
+    const int collector = stalledCollector(port);
+    if (collector < 0)
+        return 1;
+    measure("classic", root.path(), port, "");
+    measure("classic+GA4", root.path(), port,
+            "<key>AnalyticsMeasurementID</key><string>G-BENCH1</string>"
+            "<key>AnalyticsAPISecret</key><string>bench-secret</string>");
+    close(collector);
     return 0;
 }

@@ -3,15 +3,20 @@
 #include "Extensions/BundleExtension.h"
 #include "Extensions/DictionaryExtension.h"
 #include "GoogleReporter/TQHitSender.h"
+#include "GoogleReporter/TQMeasurementProtocol.h"
 #include "GoogleReporter/TQURLSessionHitTransport.h"
 #include "Platform/Bundle.h"
 #include "Platform/Locale.h"
 #include "Platform/Log.h"
 #include "Platform/Screen.h"
+#include "Platform/SearchPaths.h"
+#include "Platform/UserAccount.h"
 #include "Platform/UserAgent.h"
 #include "Platform/UserDefaults.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QUuid>
 
 namespace {
@@ -70,6 +75,38 @@ QUrl readBaseURL() {
     return QUrl(defaultBaseURL);
 }
 
+QString setting(const char* key) {
+    return Platform::Bundle::main().plainString(QLatin1String(key));
+}
+
+bool hasMeasurementKeys() {
+    return TQMeasurementProtocol::isPlainKey(setting("AnalyticsMeasurementID")) &&
+           TQMeasurementProtocol::isPlainKey(setting("AnalyticsAPISecret"));
+}
+
+// Where a file name may go on: a match next to one of these is part of a longer name.
+const QString nameCharacters = QStringLiteral("[\\w.~+@-]");
+
+// Matches `texts` where they stand alone (not inside a longer name); empty when none.
+QRegularExpression standaloneText(QStringList texts) {
+    texts.removeIf([](const QString& text) { return text.isEmpty(); });
+    texts.removeDuplicates();
+    if (texts.isEmpty())
+        return QRegularExpression();
+    for (QString& text : texts)
+        text = QRegularExpression::escape(text);
+    QRegularExpression pattern(
+        QStringLiteral("(?<!%1)(?:%2)(?!%1)").arg(nameCharacters, texts.join(QLatin1Char('|'))),
+        QRegularExpression::UseUnicodePropertiesOption);
+    pattern.optimize();
+    return pattern;
+}
+
+// The user agent as a header value: printable ASCII, the rest percent-encoded.
+QByteArray headerValue(const QString& text) {
+    return QUrl::toPercentEncoding(text, " !\"#$&'()*+,/:;<=>?@[\\]^`{|}");
+}
+
 void finishSharedSending() {
     const std::size_t unsent = TQGoogleReporter::shared().finishSending(exitBudget);
     if (unsent > 0)
@@ -94,9 +131,7 @@ TQGoogleReporter::TQGoogleReporter(std::shared_ptr<TQHitTransport> transport)
       m_identifierKey(QStringLiteral("co.quintrel.GoogleReporter.uniqueUserIdentifier")),
       m_appName(bundleName()), m_appIdentifier(bundleID()), m_appVersion(bundleShortVersion()),
       m_appBuild(bundleVersion()),
-      m_formattedVersion(QStringLiteral("%1 %2").arg(m_appVersion, m_appBuild)),
-      m_sender(std::make_unique<TQHitSender>(
-          transport ? std::move(transport) : std::make_shared<TQURLSessionHitTransport>())) {
+      m_formattedVersion(QStringLiteral("%1 %2").arg(m_appVersion, m_appBuild)) {
     const QStringList languages = Platform::Locale::preferredLanguages();
     if (!languages.isEmpty())
         m_userLanguage = languages.first();
@@ -108,14 +143,60 @@ TQGoogleReporter::TQGoogleReporter(std::shared_ptr<TQHitTransport> transport)
     m_anonymizeIP = true;
     initUserAgent();
     initUniqueUserIdentifier();
+    initPersonalDataPatterns();
+    m_sender = std::make_unique<TQHitSender>(
+        transport ? std::move(transport) : std::make_shared<TQURLSessionHitTransport>(),
+        initMeasurement());
 }
 
 TQGoogleReporter::~TQGoogleReporter() = default;
 
 QString TQGoogleReporter::configuredTrackerId() {
-    const QString setting =
-        Platform::Bundle::main().plainString(QStringLiteral("AnalyticsTrackerID"));
-    return setting.isEmpty() ? defaultTrackerId : setting;
+    const QString trackerId = setting("AnalyticsTrackerID");
+    if (!trackerId.isEmpty())
+        return trackerId;
+    return hasMeasurementKeys() ? QString() : defaultTrackerId;
+}
+
+// Reads the GA4 keys; with both set and plain, fills the values every GA4 event carries and
+// returns where the requests go, else a null endpoint. Any other keys are worth a line.
+TQHitSender::MeasurementRequest TQGoogleReporter::initMeasurement() {
+    const QString measurementId = setting("AnalyticsMeasurementID");
+    const QString apiSecret = setting("AnalyticsAPISecret");
+    if (measurementId.isEmpty() && apiSecret.isEmpty())
+        return {};
+    if (!hasMeasurementKeys()) {
+        Platform::Log::write(QStringLiteral(
+            "GoogleReporter: AnalyticsMeasurementID and AnalyticsAPISecret must both be set, in "
+            "ASCII letters, digits, \"-\" and \"_\"; no GA4 events are sent"));
+        return {};
+    }
+    m_measurementCommon = {m_appName,
+                           m_appVersion,
+                           m_appBuild,
+                           QString::number(QDateTime::currentSecsSinceEpoch()),
+                           {}};
+    return {TQMeasurementProtocol::endpoint(m_baseURL, measurementId, apiSecret),
+            m_uniqueUserIdentifier,
+            {QByteArrayLiteral("Content-Type: application/json"),
+             "User-Agent: " + headerValue(m_userAgent)}};
+}
+
+void TQGoogleReporter::initPersonalDataPatterns() {
+    QString home = Platform::SearchPaths::shared().homeDirectory();
+    while (home.endsWith(QLatin1Char('/')))
+        home.chop(1);
+    m_homePattern = standaloneText({home, QFileInfo(home).canonicalFilePath()});
+    m_loginPattern = standaloneText({Platform::UserAccount::loginName()});
+}
+
+QString TQGoogleReporter::withoutPersonalData(const QString& text) const {
+    QString result = text;
+    if (!m_homePattern.pattern().isEmpty())
+        result.replace(m_homePattern, QStringLiteral("~"));
+    if (!m_loginPattern.pattern().isEmpty())
+        result.replace(m_loginPattern, QStringLiteral("(user)"));
+    return result;
 }
 
 void TQGoogleReporter::initUserAgent() {
@@ -160,11 +241,12 @@ QStringList TQGoogleReporter::customDimensionArguments() const {
 
 void TQGoogleReporter::event(const QString& category, const QString& action, const QString& label,
                              const Parameters& parameters) {
+    const EventTexts texts{category, withoutPersonalData(action), withoutPersonalData(label)};
     Parameters hit = parameters;
-    setNullableObject(hit, category, QStringLiteral("ec"));
-    setNullableObject(hit, action, QStringLiteral("ea"));
-    setNullableObject(hit, label, QStringLiteral("el"));
-    send(QStringLiteral("event"), hit);
+    setNullableObject(hit, texts.category, QStringLiteral("ec"));
+    setNullableObject(hit, texts.action, QStringLiteral("ea"));
+    setNullableObject(hit, texts.label, QStringLiteral("el"));
+    send(QStringLiteral("event"), hit, texts);
 }
 
 void TQGoogleReporter::screenView(const QString& name, const Parameters& parameters) {
@@ -190,6 +272,11 @@ void TQGoogleReporter::session(bool start, const Parameters& parameters) {
 }
 
 void TQGoogleReporter::send(const QString& type, const Parameters& parameters) {
+    send(type, parameters, std::nullopt);
+}
+
+void TQGoogleReporter::send(const QString& type, const Parameters& parameters,
+                            const std::optional<EventTexts>& texts) {
     if (!m_isEnabled)
         return;
     QString trackerId;
@@ -199,19 +286,31 @@ void TQGoogleReporter::send(const QString& type, const Parameters& parameters) {
         trackerId = m_trackerId;
         dimensions = m_customDimensionArguments;
     }
-    if (trackerId.isEmpty()) {
+    const bool measures = m_measurementCommon.has_value();
+    if (trackerId.isEmpty() && !measures) {
         Platform::Log::write(QStringLiteral("GoogleReporter event ignored."));
         Platform::Log::write(QStringLiteral(
             "You must set your tracker ID UA-XXXXX-XX with GoogleReporter.configure()"));
         return;
     }
-    Parameters hit = commonParameters(trackerId, type, dimensions);
-    hit.insert(parameters);
-    const QUrl url = generateUrl(hit);
-    if (!m_quietMode)
-        Platform::Log::write(
-            QStringLiteral("Sending GA Report: %1").arg(url.toString(QUrl::FullyEncoded)));
-    m_sender->enqueue(url);
+    QUrl url;
+    if (!trackerId.isEmpty()) {
+        Parameters hit = commonParameters(trackerId, type, dimensions);
+        hit.insert(parameters);
+        url = generateUrl(hit);
+        if (!m_quietMode)
+            Platform::Log::write(
+                QStringLiteral("Sending GA Report: %1").arg(url.toString(QUrl::FullyEncoded)));
+    }
+    QJsonObject measurementEvent;
+    if (measures && texts) {
+        TQMeasurementProtocol::Common common = *m_measurementCommon;
+        common.customDimensions = dimensions;
+        measurementEvent =
+            TQMeasurementProtocol::event(texts->category, texts->action, texts->label, common);
+    }
+    if (!url.isEmpty() || !measurementEvent.isEmpty())
+        m_sender->enqueue(url, measurementEvent);
 }
 
 TQGoogleReporter::Parameters

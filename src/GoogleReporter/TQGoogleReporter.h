@@ -1,8 +1,11 @@
 #pragma once
 
+#include "GoogleReporter/TQHitSender.h"
 #include "GoogleReporter/TQHitTransport.h"
+#include "GoogleReporter/TQMeasurementProtocol.h"
 
 #include <QMap>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -10,13 +13,13 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <optional>
 
-class TQHitSender;
-
-// Usage reporting: Measurement Protocol (version 1) hits, for first installations only.
+// Usage reporting, for first installations only: Measurement Protocol (version 1) hits, and
+// with the installer's GA4 keys set each event also as a GA4 event.
 // A null QString is an absent value (its key is left out of the hit); an empty one is sent.
 // Every operation may be called from any thread; hits go out on the reporter's own sender
-// thread, so no call waits for the network.
+// queue, so no call waits for the network.
 class TQGoogleReporter {
 public:
     using Parameters = QMap<QString, QString>;
@@ -32,13 +35,15 @@ public:
     TQGoogleReporter& operator=(const TQGoogleReporter&) = delete;
 
     // The tracker ID for configure(): the installer's "AnalyticsTrackerID" setting, else
-    // the installer's own fixed ID.
+    // none when the two GA4 keys are set (only GA4 goes), else the installer's own fixed ID.
     [[nodiscard]] static QString configuredTrackerId();
 
     void configure(const QString& trackerId);
     void setCustomDimensionArguments(const QStringList& arguments);
     [[nodiscard]] QStringList customDimensionArguments() const;
 
+    // Action and label go out without personal data: the home folder's path becomes "~" and
+    // the login name "(user)" wherever they stand alone. Only events go to GA4 as well.
     void event(const QString& category, const QString& action, const QString& label,
                const Parameters& parameters = {});
     void screenView(const QString& name, const Parameters& parameters = {});
@@ -77,8 +82,19 @@ public:
     void createWrapperTag();
 
 private:
+    struct EventTexts {
+        QString category;
+        QString action;
+        QString label;
+    };
+
     void initUserAgent();
     void initUniqueUserIdentifier();
+    void initPersonalDataPatterns();
+    [[nodiscard]] TQHitSender::MeasurementRequest initMeasurement();
+    [[nodiscard]] QString withoutPersonalData(const QString& text) const;
+    void send(const QString& type, const Parameters& parameters,
+              const std::optional<EventTexts>& texts);
     [[nodiscard]] Parameters commonParameters(const QString& trackerId, const QString& type,
                                               const QStringList& dimensions) const;
     // Null when the lookup gives no folder or the installer has no usable identifier.
@@ -99,6 +115,10 @@ private:
     std::atomic<bool> m_quietMode{true};
     std::atomic<bool> m_usesVendorIdentifier{false};
     std::atomic<bool> m_anonymizeIP{true};
+    QRegularExpression m_homePattern;
+    QRegularExpression m_loginPattern;
+    // Set when GA4 events are sent.
+    std::optional<TQMeasurementProtocol::Common> m_measurementCommon;
 
     // The two configuration calls may meet hits from other threads.
     mutable std::mutex m_mutex;

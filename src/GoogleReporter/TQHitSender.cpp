@@ -1,77 +1,131 @@
 #include "GoogleReporter/TQHitSender.h"
 
+#include "GoogleReporter/TQMeasurementProtocol.h"
 #include "Platform/Log.h"
 
-TQHitSender::TQHitSender(std::shared_ptr<TQHitTransport> transport)
-    : m_transport(std::move(transport)) {}
+#include <utility>
+
+namespace {
+
+QString droppedCountLine(std::size_t drops) {
+    return QStringLiteral("GoogleReporter %1 more hits dropped: %2 hits were already waiting.")
+        .arg(drops)
+        .arg(TQHitSender::capacity);
+}
+
+} // namespace
+
+TQHitSender::TQHitSender(std::shared_ptr<TQHitTransport> transport, MeasurementRequest measurement,
+                         Clock clock)
+    : m_transport(std::move(transport)), m_measurement(std::move(measurement)),
+      m_clock(clock ? std::move(clock) : [] { return std::chrono::steady_clock::now(); }) {}
 
 TQHitSender::~TQHitSender() {
     stop();
 }
 
-void TQHitSender::enqueue(const QUrl& url) {
-    QString dropped;
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_stopped) {
-            dropped = QStringLiteral("GoogleReporter hit dropped: sending has ended.");
-        } else if (m_hits.size() >= capacity) {
-            dropped = QStringLiteral("GoogleReporter hit dropped: %1 hits are already waiting.")
-                          .arg(m_hits.size());
-        } else {
-            m_hits.push_back(url);
-            if (!m_thread.joinable())
-                m_thread = std::thread([this] { run(); });
-        }
-    }
-    if (!dropped.isNull()) {
-        Platform::Log::write(dropped);
+void TQHitSender::enqueue(const QUrl& hit, const QJsonObject& measurementEvent) {
+    ++m_unsent;
+    if (m_queue.addOperation([this, hit, measurementEvent] { send(hit, measurementEvent); },
+                             capacity))
         return;
-    }
-    m_changed.notify_all();
+    --m_unsent;
+    if (m_stopped)
+        Platform::Log::write(QStringLiteral("GoogleReporter hit dropped: sending has ended."));
+    else
+        noteDropped();
 }
 
 std::size_t TQHitSender::finishSending(std::chrono::milliseconds budget) {
-    std::size_t unsent = 0;
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait_for(lock, budget, [this] { return m_hits.empty() && !m_busy; });
-        unsent = m_hits.size() + (m_busy ? 1 : 0);
-    }
+    if (!m_measurement.endpoint.isEmpty())
+        m_queue.addOperation([this] { sendBatch(m_batchNumber); });
+    (void)m_queue.waitUntilAllOperationsAreFinished(budget);
     stop();
-    return unsent;
+    reportDrops();
+    return m_unsent;
 }
 
 void TQHitSender::stop() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stopped = true;
-    }
-    m_changed.notify_all();
+    m_stopped = true;
     m_transport->cancel();
-    if (m_thread.joinable())
-        m_thread.join();
+    m_queue.stop();
 }
 
-void TQHitSender::run() {
-    std::unique_lock lock(m_mutex);
-    for (;;) {
-        m_changed.wait(lock, [this] { return !m_hits.empty() || m_stopped; });
+void TQHitSender::send(const QUrl& hit, const QJsonObject& measurementEvent) {
+    // Blocks that start between the stop and the end of the queue send nothing.
+    if (m_stopped)
+        return;
+    if (!hit.isEmpty()) {
+        const QString error = m_transport->get(hit);
+        // A transfer cut short by the stop is not a collector failure worth a line.
         if (m_stopped)
             return;
-        const QUrl url = m_hits.front();
-        m_hits.pop_front();
-        m_busy = true;
-        lock.unlock();
-        const QString error = m_transport->get(url);
-        lock.lock();
-        m_busy = false;
-        m_changed.notify_all();
-        // A transfer cut short by the stop is not a collector failure worth a line.
-        if (error.isNull() || m_stopped)
-            continue;
-        lock.unlock();
-        Platform::Log::write(error);
-        lock.lock();
+        if (!error.isNull())
+            Platform::Log::write(error);
     }
+    if (measurementEvent.isEmpty()) {
+        --m_unsent;
+        return;
+    }
+    m_batch.append(measurementEvent);
+    if (m_batch.size() == 1) {
+        const std::uint64_t batch = m_batchNumber;
+        m_queue.addOperationAt([this, batch] { sendBatch(batch); },
+                               Platform::OperationQueue::Clock::now() + batchDelay);
+    }
+    if (m_batch.size() >= TQMeasurementProtocol::maximumEventsPerRequest)
+        sendBatch(m_batchNumber);
+}
+
+// Sends the pending batch when it is still number `batch` (an earlier full send or exit
+// flush may have taken it).
+void TQHitSender::sendBatch(std::uint64_t batch) {
+    if (batch != m_batchNumber || m_batch.isEmpty() || m_stopped)
+        return;
+    const QJsonArray events = std::exchange(m_batch, QJsonArray());
+    ++m_batchNumber;
+    const QString error = m_transport->post(
+        m_measurement.endpoint, TQMeasurementProtocol::requestBody(m_measurement.clientId, events),
+        m_measurement.headers);
+    if (m_stopped)
+        return;
+    m_unsent -= std::size_t(events.size());
+    // Never retried; a collector that refuses one request likely refuses them all.
+    if (error.isNull() || std::exchange(m_measurementFailureLogged, true))
+        return;
+    Platform::Log::write(
+        QStringLiteral("GoogleReporter GA4 events dropped: %1 (later failures are not logged)")
+            .arg(error));
+}
+
+void TQHitSender::noteDropped() {
+    const QString line = dropReport(m_clock());
+    if (!line.isNull())
+        Platform::Log::write(line);
+}
+
+// The line a drop at `now` calls for: the first drop, then counts a minute apart; else null.
+QString TQHitSender::dropReport(std::chrono::steady_clock::time_point now) {
+    std::lock_guard lock(m_dropMutex);
+    if (!std::exchange(m_hasDropped, true)) {
+        m_lastDropReport = now;
+        return QStringLiteral("GoogleReporter hit dropped: %1 hits are already waiting.")
+            .arg(capacity);
+    }
+    ++m_unreportedDrops;
+    if (now - m_lastDropReport < dropReportInterval)
+        return QString();
+    m_lastDropReport = now;
+    return droppedCountLine(std::exchange(m_unreportedDrops, 0));
+}
+
+// The drops not reported yet, at the end of sending.
+void TQHitSender::reportDrops() {
+    std::size_t drops = 0;
+    {
+        std::lock_guard lock(m_dropMutex);
+        drops = std::exchange(m_unreportedDrops, 0);
+    }
+    if (drops > 0)
+        Platform::Log::write(droppedCountLine(drops));
 }

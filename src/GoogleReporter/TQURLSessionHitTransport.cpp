@@ -11,13 +11,24 @@ const QString abandoned = QStringLiteral("The hit was abandoned: sending has end
 TQURLSessionHitTransport::TQURLSessionHitTransport(std::shared_ptr<Platform::URLSession> session)
     : m_session(std::move(session)) {}
 
+std::shared_ptr<Platform::URLSession> TQURLSessionHitTransport::session() const {
+    return m_session ? m_session : Platform::URLSession::sharedPointer();
+}
+
 QString TQURLSessionHitTransport::get(const QUrl& url) {
     const std::stop_token stop = m_stop.get_token();
     if (stop.stop_requested())
         return abandoned;
-    const std::shared_ptr<Platform::URLSession> session =
-        m_session ? m_session : Platform::URLSession::sharedPointer();
-    const QString error = session->get(url, stop);
+    const QString error = session()->get(url, stop);
+    return stop.stop_requested() ? abandoned : error;
+}
+
+QString TQURLSessionHitTransport::post(const QUrl& url, const QByteArray& body,
+                                       const QList<QByteArray>& headers) {
+    const std::stop_token stop = m_stop.get_token();
+    if (stop.stop_requested())
+        return abandoned;
+    const QString error = session()->post(url, body, headers, stop);
     return stop.stop_requested() ? abandoned : error;
 }
 

@@ -3,6 +3,7 @@
 #include "Platform/URLResponse.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QUrl>
 #include <atomic>
@@ -88,6 +89,11 @@ public:
     // A plain GET whose body is ignored: a null string when a response arrived (any status),
     // else a description of the failure.
     [[nodiscard]] QString get(const QUrl& url, std::stop_token stop = {});
+    // A POST of `body` with the request header lines `headers` ("Name: value"), reply body
+    // ignored: a null string when the server answered with a status below 400, else a
+    // description of the failure. A header line holding a line break is refused unsent.
+    [[nodiscard]] QString post(const QUrl& url, const QByteArray& body,
+                               const QList<QByteArray>& headers, std::stop_token stop = {});
 
     // Downloads the body of `url` into a private file, or continues `resumeData`'s partial file
     // when the file is unchanged on the server (else starts it over). Never mixes two versions

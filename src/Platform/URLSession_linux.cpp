@@ -48,6 +48,33 @@ QString URLSession::get(const QUrl& url, std::stop_token stop) {
     return code == CURLE_OK ? QString() : Curl::describe(code, errorBuffer);
 }
 
+QString URLSession::post(const QUrl& url, const QByteArray& body, const QList<QByteArray>& headers,
+                         std::stop_token stop) {
+    Curl::HeaderList list;
+    // Without it libcurl may wait for a "100 Continue" that a server never sends.
+    list.reset(curl_slist_append(list.release(), "Expect:"));
+    for (const QByteArray& header : headers) {
+        if (header.contains('\r') || header.contains('\n') || header.contains('\0'))
+            return QStringLiteral("a request header holds a line break");
+        list.reset(curl_slist_append(list.release(), header.constData()));
+    }
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    const Curl::EasyHandle handle = Curl::makeHandle(url, configuration(), stop, errorBuffer);
+    if (!handle || !list)
+        return QStringLiteral("cannot create a transfer");
+    curl_easy_setopt(handle.get(), CURLOPT_HTTPHEADER, list.get());
+    curl_easy_setopt(handle.get(), CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
+    curl_easy_setopt(handle.get(), CURLOPT_POSTFIELDS, body.constData());
+    curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, discardBody);
+    const CURLcode code = curl_easy_perform(handle.get());
+    if (code != CURLE_OK)
+        return Curl::describe(code, errorBuffer);
+    long status = 0;
+    curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &status);
+    return status < 400 ? QString()
+                        : QStringLiteral("The server answered with status %1").arg(status);
+}
+
 URLSessionDownloadResult URLSession::download(const QUrl& url,
                                               const std::optional<URLSessionResumeData>& resumeData,
                                               const URLSessionDownloadOptions& options,

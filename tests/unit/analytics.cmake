@@ -1,6 +1,5 @@
 tq_add_test(test_analytics LABEL unit
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/analytics/RecordingHitTransport.cpp
-            ${CMAKE_CURRENT_LIST_DIR}/analytics/HitFormatTest.cpp
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/analytics/HitFormatTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/analytics/ReporterStateTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/analytics/InstallMarkerTest.cpp)
 target_include_directories(test_analytics PRIVATE ${CMAKE_CURRENT_LIST_DIR}/analytics)

@@ -64,7 +64,7 @@ const char* pageBody(const QString& code) {
 
 } // namespace
 
-DevServer::DevServer(Options options) : m_options(std::move(options)) {
+DevServer::DevServer(Options options) : m_options(std::move(options)), m_collector(hitsPath()) {
     m_faultsLeft = m_options.fault == Fault::None ? 0 : m_options.faultTimes;
 }
 
@@ -127,6 +127,14 @@ bool DevServer::start() {
     };
     m_server->Get("/collect", collector);
     m_server->Post("/collect", collector);
+    m_server->Post("/mp/collect",
+                   [this](const httplib::Request& request, httplib::Response& response) {
+                       collectMeasurement(request, response, false);
+                   });
+    m_server->Post("/debug/mp/collect",
+                   [this](const httplib::Request& request, httplib::Response& response) {
+                       collectMeasurement(request, response, true);
+                   });
     if (m_options.port == 0)
         m_port = m_server->bind_to_any_port("127.0.0.1");
     else
@@ -231,32 +239,34 @@ void DevServer::servePackage(const httplib::Request& request, httplib::Response&
 }
 
 void DevServer::collect(const httplib::Request& request, httplib::Response& response) {
-    QJsonObject hit;
-    QStringList readable;
-    const auto add = [&](const QString& key, const QString& value) {
-        hit.insert(key, value);
-        if (key == QStringLiteral("t") || key.startsWith(QStringLiteral("e")) ||
-            key.startsWith(QStringLiteral("cd")) || key == QStringLiteral("an"))
-            readable << key + QLatin1Char('=') + value;
-    };
+    QList<QPair<QString, QString>> pairs;
     for (const auto& [key, value] : request.params)
-        add(decoded(key), decoded(value));
+        pairs.append({decoded(key), decoded(value)});
     for (const QString& pair : QString::fromStdString(request.body).split(QLatin1Char('&'))) {
         const qsizetype equals = pair.indexOf(QLatin1Char('='));
         if (equals > 0)
-            add(decoded(pair.left(equals).toStdString()),
-                decoded(pair.mid(equals + 1).toStdString()));
+            pairs.append({decoded(pair.left(equals).toStdString()),
+                          decoded(pair.mid(equals + 1).toStdString())});
     }
-    hit.insert(QStringLiteral("_received"),
-               QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
-    {
-        std::lock_guard lock(m_hitsMutex);
-        QFile file(hitsPath());
-        if (file.open(QIODevice::Append))
-            file.write(QJsonDocument(hit).toJson(QJsonDocument::Compact) + '\n');
-        std::printf("hit   %s\n", qPrintable(readable.join(QLatin1Char(' '))));
-        std::fflush(stdout);
-    }
+    m_collector.collectHit(pairs);
     response.status = 200;
     response.set_content("", "image/gif");
+}
+
+// Like the real endpoints: /mp/collect answers 204 whatever it got, the debug one the messages.
+void DevServer::collectMeasurement(const httplib::Request& request, httplib::Response& response,
+                                   bool answersMessages) {
+    QList<QPair<QString, QString>> query;
+    for (const auto& [key, value] : request.params)
+        query.append({QString::fromStdString(key), QString::fromStdString(value)});
+    const QJsonArray messages = m_collector.collectMeasurement(
+        query, QByteArray::fromStdString(request.body),
+        QString::fromStdString(request.get_header_value("User-Agent")));
+    if (!answersMessages) {
+        response.status = 204;
+        return;
+    }
+    response.set_content(
+        QJsonDocument(QJsonObject{{"validationMessages", messages}}).toJson().toStdString(),
+        "application/json");
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Collector.h"
+
 #include <QFile>
 #include <QString>
 #include <atomic>
@@ -16,8 +18,10 @@ struct Response;
 //   /go.php?pid=..&m=c1..c4   the link service: redirects to the package, the disk image and
 //                             two small pages
 //   /packages/<name>          the package server (files of the package folder, with ranges)
-//   /collect, /batch          the analytics collector: one readable line per hit on standard
-//                             output, and one JSON object per line in hits.jsonl
+//   /collect                  the analytics collector of classic hits (GET or POST of pairs)
+//   /mp/collect               GA4 events (POST of JSON), validated; /debug/mp/collect answers
+//                             with the validation messages. One readable line per hit or
+//                             event on standard output, one JSON object each in hits.jsonl
 class DevServer {
 public:
     // What goes wrong with a package transfer, for rehearsing failures.
@@ -53,12 +57,14 @@ private:
     void redirect(const httplib::Request& request, httplib::Response& response) const;
     void servePackage(const httplib::Request& request, httplib::Response& response);
     void collect(const httplib::Request& request, httplib::Response& response);
+    void collectMeasurement(const httplib::Request& request, httplib::Response& response,
+                            bool answersMessages);
     [[nodiscard]] bool takeFault();
 
     Options m_options;
     std::unique_ptr<httplib::SSLServer> m_server;
     int m_port = 0;
-    std::mutex m_hitsMutex;
+    Collector m_collector;
     std::atomic<int> m_faultsLeft{0};
     // Set by stop(): a stalled transfer ends, so the server's threads can be joined.
     std::atomic<bool> m_stopping{false};

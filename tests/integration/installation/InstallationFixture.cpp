@@ -26,10 +26,6 @@ QString startedLog() {
            QStringLiteral("/Scribora/started.log");
 }
 
-QString pair(const QUrlQuery& query, const QString& key) {
-    return query.hasQueryItem(key) ? query.queryItemValue(key, QUrl::FullyDecoded) : QString();
-}
-
 } // namespace
 
 void PrintTo(const Event& event, std::ostream* out) {
@@ -38,26 +34,16 @@ void PrintTo(const Event& event, std::ostream* out) {
          << (event.label.isNull() ? "-" : event.label.toStdString()) << '}';
 }
 
-QString RecordingTransport::get(const QUrl& url) {
-    std::lock_guard lock(m_mutex);
-    m_hits << url;
-    return QString();
-}
-
-QList<Event> RecordingTransport::events() const {
-    std::lock_guard lock(m_mutex);
+QList<Event> eventsOf(const RecordingHitTransport& transport) {
     QList<Event> events;
-    for (const QUrl& hit : m_hits) {
-        const QUrlQuery query(hit);
-        events << Event{pair(query, QStringLiteral("ec")), pair(query, QStringLiteral("ea")),
-                        pair(query, QStringLiteral("el"))};
+    for (const QUrl& hit : transport.hits()) {
+        const QMap<QString, QString> pairs = hitPairs(hit);
+        const auto value = [&](const char* key) {
+            return pairs.contains(QLatin1String(key)) ? pairs.value(QLatin1String(key)) : QString();
+        };
+        events << Event{value("ec"), value("ea"), value("el")};
     }
     return events;
-}
-
-void RecordingTransport::clear() {
-    std::lock_guard lock(m_mutex);
-    m_hits.clear();
 }
 
 QString TestSearchPaths::applicationDirectory(Platform::ApplicationsFolder folder) const {
@@ -100,7 +86,7 @@ void InstallationTest::SetUp() {
     serveExample(QStringLiteral("Scribora.dmg"));
     session = std::make_shared<Platform::URLSession>(Platform::URLSession::Configuration{
         std::chrono::milliseconds(5000), std::chrono::seconds(1), server.certificatePath()});
-    transport = std::make_shared<RecordingTransport>();
+    transport = std::make_shared<RecordingHitTransport>();
     reporter = std::make_unique<TQGoogleReporter>(transport);
     reporter->configure(QStringLiteral("UA-1-1"));
     workspace = std::make_shared<RecordingWorkspace>();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "GoogleReporter/TQGoogleReporter.h"
-#include "GoogleReporter/TQHitTransport.h"
 #include "HttpsTestServer.h"
 #include "Installation/Installation.h"
 #include "Installation/InstallationView.h"
@@ -12,6 +11,7 @@
 #include "Platform/SearchPaths.h"
 #include "Platform/URLSession.h"
 #include "Platform/Workspace.h"
+#include "RecordingHitTransport.h"
 #include "TQDownloader.h"
 
 #include <QList>
@@ -39,18 +39,8 @@ struct Event {
 };
 void PrintTo(const Event& event, std::ostream* out);
 
-// Stands in for the collector: the events of the hits, in the order they were sent.
-class RecordingTransport : public TQHitTransport {
-public:
-    QString get(const QUrl& url) override;
-    void cancel() override {}
-    [[nodiscard]] QList<Event> events() const;
-    void clear();
-
-private:
-    mutable std::mutex m_mutex;
-    QList<QUrl> m_hits;
-};
+// The events of the hits a transport recorded, in the order they were sent.
+[[nodiscard]] QList<Event> eventsOf(const RecordingHitTransport& transport);
 
 // The machine-wide applications folder of the test (or none); the user's stays the default.
 class TestSearchPaths : public Platform::SearchPaths {
@@ -130,7 +120,7 @@ protected:
     HttpsTestServer server;
     QString packagePath = QStringLiteral("/packages/Scribora.zip");
     std::shared_ptr<Platform::URLSession> session;
-    std::shared_ptr<RecordingTransport> transport;
+    std::shared_ptr<RecordingHitTransport> transport;
     std::unique_ptr<TQGoogleReporter> reporter;
     std::shared_ptr<RecordingWorkspace> workspace;
     std::unique_ptr<TQDownloader> downloader;

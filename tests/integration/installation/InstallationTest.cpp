@@ -126,10 +126,10 @@ void OutcomeTest::run(const Outcome& outcome) {
     installation->clickInstallButton();
     const QList<Event> expected = outcome.events(applications);
     EXPECT_TRUE(waitForRest()) << outcome.label;
-    EXPECT_TRUE(waitFor([&] { return transport->events().size() >= expected.size(); }))
+    EXPECT_TRUE(waitFor([&] { return eventsOf(*transport).size() >= expected.size(); }))
         << outcome.label;
-    EXPECT_TRUE(matches(transport->events(), expected))
-        << outcome.label << "\n  sent:     " << testing::PrintToString(transport->events())
+    EXPECT_TRUE(matches(eventsOf(*transport), expected))
+        << outcome.label << "\n  sent:     " << testing::PrintToString(eventsOf(*transport))
         << "\n  expected: " << testing::PrintToString(expected);
     EXPECT_EQ(installation->state(), outcome.state) << outcome.label;
     EXPECT_EQ(applicationsEntries(), outcome.installed) << outcome.label;
@@ -328,12 +328,12 @@ TEST_F(InstallationTest, ALaunchRemembersTheCopyAndTheNextClickStartsItWithoutRe
     EXPECT_EQ(view.progress.last(), 0.0);
     EXPECT_EQ(*std::max_element(view.progress.cbegin(), view.progress.cend()), 100.0);
 
-    ASSERT_TRUE(waitFor([this] { return transport->events().size() == 7; }));
+    ASSERT_TRUE(waitFor([this] { return eventsOf(*transport).size() == 7; }));
     installation->clickInstallButton();
     EXPECT_FALSE(installation->isInstalling());
     EXPECT_TRUE(waitFor([] { return scriboraStarts().size() == 2; }));
     EXPECT_TRUE(log.contains("(null)"));
-    EXPECT_EQ(transport->events().size(), 7);
+    EXPECT_EQ(eventsOf(*transport).size(), 7);
 }
 
 TEST_F(InstallationTest, TheErrorDialogsAnswersDownloadAgainOpenTheDiskImageLinkOrEnd) {
@@ -345,9 +345,9 @@ TEST_F(InstallationTest, TheErrorDialogsAnswersDownloadAgainOpenTheDiskImageLink
     serveExample("Scribora.zip");
     installation->tryAgain();
     ASSERT_TRUE(waitFor([this] { return installation->state() == State::Finished; }));
-    ASSERT_TRUE(waitFor([this] { return transport->events().size() == 9; }));
-    EXPECT_EQ(transport->events().at(2), (Event{T::error, T::errorTryAgain, {}}));
-    EXPECT_EQ(transport->events().at(3).category, T::downloadSuccess);
+    ASSERT_TRUE(waitFor([this] { return eventsOf(*transport).size() == 9; }));
+    EXPECT_EQ(eventsOf(*transport).at(2), (Event{T::error, T::errorTryAgain, {}}));
+    EXPECT_EQ(eventsOf(*transport).at(3).category, T::downloadSuccess);
 
     QDir(applications + "/Scribora.app").removeRecursively();
     for (const bool direct : {true, false}) {
@@ -360,8 +360,8 @@ TEST_F(InstallationTest, TheErrorDialogsAnswersDownloadAgainOpenTheDiskImageLink
         EXPECT_EQ(installation->state(), State::Idle);
         EXPECT_FALSE(installation->isInstalling());
         EXPECT_EQ(view.title, "Install");
-        ASSERT_TRUE(waitFor([this] { return transport->events().size() == 3; }));
-        EXPECT_EQ(transport->events().last(),
+        ASSERT_TRUE(waitFor([this] { return eventsOf(*transport).size() == 3; }));
+        EXPECT_EQ(eventsOf(*transport).last(),
                   (Event{T::error, direct ? T::errorDirectDownload : T::errorQuit, {}}));
     }
     ASSERT_EQ(workspace->webAddresses.size(), 1);
@@ -373,7 +373,7 @@ TEST_F(InstallationTest, WithoutAnApplicationsFolderTheClickAsksForOneBeforeStar
     installation->clickInstallButton();
     ASSERT_TRUE(waitFor([this] { return view.panels == 1; }));
     EXPECT_FALSE(installation->isInstalling());
-    ASSERT_TRUE(waitFor([this] { return transport->events().size() == 1; }));
+    ASSERT_TRUE(waitFor([this] { return eventsOf(*transport).size() == 1; }));
 
     view.answers << QUrl::fromLocalFile(applications);
     installation->clickInstallButton();

@@ -1,8 +1,11 @@
 #include "Extensions/DictionaryExtension.h"
 #include "LogCapture.h"
+#include "Platform/UserAccount.h"
 #include "Platform/UserAgent.h"
 #include "ReporterFixture.h"
 
+#include <QFile>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QSysInfo>
 #include <sys/utsname.h>
@@ -206,11 +209,29 @@ TEST_F(HitFormatTest, ABaseUrlThatIsNotAnHttpsRootFallsBackToTheDefault) {
     }
 }
 
-TEST_F(HitFormatTest, TheTrackerIdComesFromTheSettingsOrTheFixedDefault) {
+TEST_F(HitFormatTest, TheTrackerIdComesFromTheSettingsOrTheFixedDefaultOrIsNoneForGa4Only) {
     const QRegularExpression form("^UA-\\d{5}-\\d{2}$");
     EXPECT_TRUE(form.match(TQGoogleReporter::configuredTrackerId()).hasMatch());
     writeSettings({{"AnalyticsTrackerID", "UA-55555-05"}});
     EXPECT_EQ(TQGoogleReporter::configuredTrackerId(), "UA-55555-05");
+
+    writeSettings(ga4Keys);
+    LogCapture log;
+    auto ga4Only = makeReporter(TQGoogleReporter::configuredTrackerId());
+    ga4Only->event("Download_Number", QString(), QString());
+    EXPECT_EQ(ga4Only->finishSending(5s), 0u);
+    EXPECT_TRUE(transport->hits().isEmpty());
+    EXPECT_EQ(transport->posts().size(), 1);
+    EXPECT_TRUE(log.lines().isEmpty()) << qPrintable(log.lines().join('\n'));
+
+    QVariantMap spaced = ga4Keys;
+    spaced["AnalyticsAPISecret"] = QStringLiteral("s3cr3t K\u00e9y");
+    writeSettings(spaced);
+    EXPECT_TRUE(form.match(TQGoogleReporter::configuredTrackerId()).hasMatch());
+    auto classicOnly = makeReporter(TQGoogleReporter::configuredTrackerId());
+    EXPECT_EQ(log.lines().size(), 1) << "the refused keys";
+    sendEvent(*classicOnly, "Download_Number", QString(), QString());
+    EXPECT_EQ(transport->posts().size(), 1) << "no GA4 request with refused keys";
 }
 
 TEST_F(HitFormatTest, LanguageAndScreenFallBackWhenTheSystemHasNone) {
@@ -239,6 +260,84 @@ TEST_F(HitFormatTest, TheUserAgentNamesThisSystemAndFallsBackToTheMacFormat) {
     const QString version = QSysInfo::prettyProductName().replace('.', '_');
     EXPECT_EQ(fallback, "Mozilla/5.0 (Macintosh; Intel Mac OS X " + version +
                             ") AppleWebKit/603.2.4 (KHTML, like Gecko) Installer/1.2.3");
+}
+
+TEST(GA4HitTest, NamesFollowTheTableAndValuesAreCutAtWholeCharacters) {
+    const QJsonValue none(QJsonValue::Undefined);
+    const QString a99(99, 'a');
+    struct Row {
+        const char* sentence;
+        QString category, action, label, name;
+        QJsonValue sentAction, sentLabel, duration;
+    };
+    const QList<Row> rows{
+        {"a stage event is named by its category", "Download_Number", QString(), QString(),
+         "Download_Number", none, none, none},
+        {"a duration is also a number", "Download_TimeInterval", "12.34", QString(),
+         "Download_TimeInterval", "12.34", none, 12.34},
+        {"the error dialog's button names the event", "Error", "Error_TryAgain", "",
+         "Error_TryAgain", "Error_TryAgain", "", none},
+        {"the quit prompt's answer names the event", "Quit", "Quit_Continue", QString(),
+         "Quit_Continue", "Quit_Continue", none, none},
+        {"a reserved name gets a prefix", "Error", QString(), QString(), "event_Error", none, none,
+         none},
+        {"so does a reserved prefix; only durations are numbers", "ga_launch", "42", QString(),
+         "event_ga_launch", "42", none, none},
+        {"other characters become underscores, and a name starts with a letter",
+         QStringLiteral("7 Zip-\u5B89"), QString(), QString(), "event_7_Zip__", none, none, none},
+        {"a name is cut to 40 characters", QString(50, 'N'), QString(), QString(), QString(40, 'N'),
+         none, none, none},
+        {"a value is cut to 100 characters", "Install_Fail", QString(150, 'x'), QString(100, 'L'),
+         "Install_Fail", QString(100, 'x'), QString(100, 'L'), none},
+        {"a cut keeps a surrogate pair whole", "Install_Fail", a99 + QStringLiteral("\U0001F600"),
+         QString(), "Install_Fail", a99, none, none},
+        {"a cut keeps a combining sequence whole", "Install_Fail", QString(),
+         a99 + QStringLiteral("e\u0301"), "Install_Fail", none, a99, none},
+    };
+    TQMeasurementProtocol::Common common{"Installer", "1.2.3", "45", "1700000000", {}};
+    for (int i = 1; i <= 30; ++i)
+        common.customDimensions << QString::number(i);
+    for (const Row& row : rows) {
+        const QJsonObject event =
+            TQMeasurementProtocol::event(row.category, row.action, row.label, common);
+        const QJsonObject params = event["params"].toObject();
+        EXPECT_EQ(event["name"].toString(), row.name) << row.sentence;
+        EXPECT_EQ(params["event_action"], row.sentAction) << row.sentence;
+        EXPECT_EQ(params["event_label"], row.sentLabel) << row.sentence;
+        EXPECT_EQ(params["duration_seconds"], row.duration) << row.sentence;
+        EXPECT_EQ(params.size(), 25) << row.sentence;
+    }
+}
+
+TEST_F(HitFormatTest, NoLoginOrHomeFolderLeavesInActionsOrLabels) {
+    const QString login = Platform::UserAccount::loginName();
+    ASSERT_FALSE(login.isEmpty());
+    const QString home = TestEnvironment::makeFolder("homes") + "/" + login;
+    const QByteArray testHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home));
+    writeSettings(ga4Keys);
+    auto reporter = makeReporter();
+    qputenv("HOME", testHome);
+
+    reporter->event("Launch_Success", home + "/Applications/Scribora.app", QString());
+    reporter->event("Select_Install_Directory", home, QString());
+    reporter->event("Launch_Fail", QString(),
+                    "{\n    NSFileOwnerAccountName = " + login + ";\n    NSFileSize = 64;\n}");
+    reporter->event("Install_Fail", "x", "/opt/" + login + "/" + login + "s.app");
+    EXPECT_EQ(reporter->finishSending(10s), 0u);
+
+    const QList<QUrl> hits = transport->hits();
+    ASSERT_EQ(hits.size(), 4);
+    EXPECT_EQ(hitPairs(hits[0])["ea"], "~/Applications/Scribora.app");
+    EXPECT_EQ(hitPairs(hits[1])["ea"], "~");
+    EXPECT_EQ(hitPairs(hits[3])["el"], "/opt/(user)/" + login + "s.app");
+    QString recorded = QString::fromUtf8(transport->posts().join('\n'));
+    for (const QUrl& hit : hits)
+        recorded += QUrl::fromPercentEncoding(hit.toEncoded());
+    // The login standing alone, as in "= login;" or "/login/", not inside a longer name.
+    const QRegularExpression alone("(?<![\\w.~+@-])" + QRegularExpression::escape(login) +
+                                   "(?![\\w.~+@-])");
+    EXPECT_FALSE(recorded.remove("(user)").contains(alone)) << qPrintable(recorded);
 }
 
 } // namespace

@@ -57,6 +57,8 @@ protected:
         return reporter;
     }
 
+    const QVariantMap ga4Keys{{"AnalyticsMeasurementID", "G-TEST123"},
+                              {"AnalyticsAPISecret", "s3cr3t-Key_1"}};
     QString identifier;
     QString bundlePath;
     std::optional<Platform::ScopedReplacement<Platform::Bundle>> mainBundle;

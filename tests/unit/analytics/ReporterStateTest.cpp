@@ -1,3 +1,4 @@
+#include "GoogleReporter/TQHitSender.h"
 #include "LogCapture.h"
 #include "Platform/SearchPaths.h"
 #include "Platform/UserDefaults.h"
@@ -6,6 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <thread>
 #include <vector>
@@ -109,25 +113,60 @@ TEST_F(ReporterStateTest, TransferErrorsAreLoggedAsTheyCome) {
     EXPECT_EQ(log.lines(), QStringList{"Couldn't connect to server"});
 }
 
-TEST_F(ReporterStateTest, AStalledCollectorHoldsAtMostTheQueueBound) {
+TEST_F(ReporterStateTest, Ga4EventsGoInOrderInBatchesOfAtMost25WithTheClassicClientId) {
+    writeSettings(ga4Keys);
     transport->setStalled(true);
     auto reporter = makeReporter();
-    reporter->event("First", QString(), QString());
+    for (int i = 0; i < 30; ++i)
+        reporter->event("Queued", QString::number(i), QString());
+    ASSERT_TRUE(transport->waitForHits(1));
+    transport->setStalled(false);
+    ASSERT_TRUE(transport->waitForPosts(2)) << "the last five go a second later, not at exit";
+    EXPECT_EQ(reporter->finishSending(10s), 0u);
+
+    QStringList actions;
+    QList<qsizetype> sizes;
+    for (const QByteArray& body : transport->posts()) {
+        const QJsonObject request = QJsonDocument::fromJson(body).object();
+        EXPECT_EQ(request["client_id"].toString(), reporter->uniqueUserIdentifier());
+        sizes << request["events"].toArray().size();
+        for (const QJsonValue& event : request["events"].toArray())
+            actions << event["params"]["event_action"].toString();
+    }
+    EXPECT_EQ(sizes, (QList<qsizetype>{25, 5}));
+    EXPECT_EQ(actions.size(), 30);
+    for (qsizetype i = 0; i < actions.size(); ++i)
+        EXPECT_EQ(actions[i], QString::number(i));
+}
+
+TEST_F(ReporterStateTest, AStalledCollectorHoldsAtMostTheQueueBoundAndDropsAreLoggedOncePerMinute) {
+    transport->setStalled(true);
+    std::chrono::steady_clock::time_point now;
+    TQHitSender sender(transport, {}, [&now] { return now; });
+    const QUrl hit("https://collector.test/collect?v=1");
+    sender.enqueue(hit, {});
     ASSERT_TRUE(transport->waitForHits(1));
 
     LogCapture log;
     for (int i = 0; i < 300; ++i)
-        reporter->event("Queued", QString::number(i), QString());
-    const QStringList lines = log.lines();
-    ASSERT_EQ(lines.size(), 300 - 256);
-    EXPECT_EQ(lines.first(), "GoogleReporter hit dropped: 256 hits are already waiting.");
+        sender.enqueue(hit, {});
+    const QString first = "GoogleReporter hit dropped: 256 hits are already waiting.";
+    EXPECT_EQ(log.lines(), QStringList{first});
+    now += 59s;
+    sender.enqueue(hit, {});
+    EXPECT_EQ(log.lines(), QStringList{first}) << "no count within the minute";
+    now += 1s;
+    sender.enqueue(hit, {});
+    EXPECT_EQ(log.lines(),
+              (QStringList{first,
+                           "GoogleReporter 45 more hits dropped: 256 hits were already waiting."}));
 
-    EXPECT_EQ(reporter->finishSending(100ms), 257u);
+    EXPECT_EQ(sender.finishSending(100ms), 257u);
     EXPECT_TRUE(transport->wasCancelled());
     EXPECT_EQ(transport->hits().size(), 1) << "nothing more was started after the budget";
 
     log.clear();
-    reporter->event("Late", QString(), QString());
+    sender.enqueue(hit, {});
     EXPECT_EQ(log.lines(), QStringList{"GoogleReporter hit dropped: sending has ended."});
 }
 

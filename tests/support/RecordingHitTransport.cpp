@@ -3,6 +3,16 @@
 QString RecordingHitTransport::get(const QUrl& url) {
     std::unique_lock lock(m_mutex);
     m_hits.append(url);
+    return answer(lock);
+}
+
+QString RecordingHitTransport::post(const QUrl&, const QByteArray& body, const QList<QByteArray>&) {
+    std::unique_lock lock(m_mutex);
+    m_posts.append(body);
+    return answer(lock);
+}
+
+QString RecordingHitTransport::answer(std::unique_lock<std::mutex>& lock) {
     m_changed.notify_all();
     m_changed.wait(lock, [this] { return !m_stalled || m_cancelled; });
     if (m_cancelled)
@@ -32,14 +42,30 @@ QList<QUrl> RecordingHitTransport::hits() const {
     return m_hits;
 }
 
+QList<QByteArray> RecordingHitTransport::posts() const {
+    std::lock_guard lock(m_mutex);
+    return m_posts;
+}
+
 bool RecordingHitTransport::waitForHits(qsizetype count, std::chrono::milliseconds timeout) {
     std::unique_lock lock(m_mutex);
     return m_changed.wait_for(lock, timeout, [&] { return m_hits.size() >= count; });
 }
 
+bool RecordingHitTransport::waitForPosts(qsizetype count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] { return m_posts.size() >= count; });
+}
+
 bool RecordingHitTransport::wasCancelled() const {
     std::lock_guard lock(m_mutex);
     return m_cancelled;
+}
+
+void RecordingHitTransport::clear() {
+    std::lock_guard lock(m_mutex);
+    m_hits.clear();
+    m_posts.clear();
 }
 
 QMap<QString, QString> hitPairs(const QUrl& url) {
