@@ -40,7 +40,8 @@ struct AttachOutcome {
 // Runs the attach to its end. Nothing when the tool could not be started, fed, read or
 // waited for: those count as the platform failing, not as the tool's answer.
 std::optional<AttachOutcome> attach(const QString& imagePath, const QString& mountPoint,
-                                    const TQDMGUnarchiver::ProgressHandle& progress) {
+                                    const TQDMGUnarchiver::ProgressHandle& progress,
+                                    const std::stop_token& stop) {
     Process tool;
     tool.setLaunchPath(Platform::DiskImageTool::shared().launchPath());
     tool.setCurrentDirectoryPath(QStringLiteral("/"));
@@ -52,6 +53,7 @@ std::optional<AttachOutcome> attach(const QString& imagePath, const QString& mou
     tool.setStandardOutput(Process::Stream::Pipe);
     if (!tool.launch())
         return std::nullopt;
+    const std::stop_callback ending(stop, [&tool] { tool.terminate(); });
     report(progress, 12.5);
     if (!tool.writeToStandardInput(QByteArrayLiteral("yes\n")))
         return std::nullopt;
@@ -118,7 +120,13 @@ bool TQDMGUnarchiver::unarchiveFile(const QUrl& file, const QUrl& destination,
     (void)Platform::DiskImageTool::createVolumesDirectory();
     const QString mountPoint = newMountPoint();
 
-    const std::optional<AttachOutcome> attached = attach(file.toLocalFile(), mountPoint, progress);
+    const std::optional<AttachOutcome> attached =
+        attach(file.toLocalFile(), mountPoint, progress, stop);
+    // A stopped attach leaves a half-unpacked volume behind: it goes, without a word.
+    if (stop.stop_requested()) {
+        detach(mountPoint);
+        return false;
+    }
     if (!attached) {
         Log::write(QStringLiteral("Can't mount DMG"));
         Log::write(QStringLiteral("Can't mount DMG %1").arg(imageURL));

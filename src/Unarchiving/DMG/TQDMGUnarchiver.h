@@ -11,7 +11,8 @@ public:
     using FileOutputHandle = std::function<void(const QUrl& fileURL)>;
 
     // True when the image was mounted, whether or not every item was then copied. A stop
-    // request ends the copy between two items; the volume is detached either way.
+    // request ends the attach at once or the copy between two items; the volume is detached
+    // either way.
     [[nodiscard]] static bool unarchiveFile(const QUrl& file, const QUrl& destination,
                                             const ProgressHandle& progress,
                                             const FileOutputHandle& fileOutputHandle,

@@ -455,6 +455,20 @@ TEST_F(InstallationTest, StopEndsEachStageSoonAndLeavesNothingHalfMade) {
                                  reportsAfterStop);
          },
          [&] { return paused.load(); }, unpacked},
+        {"during a disk-image attach",
+         [&] {
+             linkPackageTo("/packages/Scribora.dmg");
+             // A tool that would take seconds to attach: only the stop can end it in time.
+             const QString slowTool = root + "/hdiutil";
+             QFile script(slowTool);
+             EXPECT_TRUE(script.open(QIODevice::WriteOnly));
+             script.write("#!/bin/sh\n[ \"$1\" = attach ] && exec sleep 10\n");
+             script.close();
+             script.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+             diskImageTool.reset();
+             diskImageTool.emplace(std::make_shared<Platform::DiskImageTool>(slowTool));
+         },
+         [&] { return installation->state() == State::Unarchiving; }, [&] { return unpacked(); }},
         {"during a disk-image copy",
          [&] {
              linkPackageTo("/packages/Scribora.dmg");
@@ -471,6 +485,9 @@ TEST_F(InstallationTest, StopEndsEachStageSoonAndLeavesNothingHalfMade) {
     for (const Case& c : cases) {
         paused = false;
         reportsAfterStop = 0;
+        diskImageTool.reset();
+        diskImageTool.emplace(std::make_shared<Platform::DiskImageTool>(
+            QStringLiteral(TQ_BUNDLE_DIR "/Contents/Linux/hdiutil")));
         unzip = Installation::systemCollaborators().unzip;
         unarchiveDiskImage = Installation::systemCollaborators().unarchiveDiskImage;
         linkPackageTo("/packages/Scribora.zip");
