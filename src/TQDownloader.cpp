@@ -69,14 +69,16 @@ TQDownloader::~TQDownloader() {
 }
 
 void TQDownloader::download(const QUrl& url, ProgressHandle progressHandle,
-                            CompletionHandler completionHandler) {
+                            CompletionHandler completionHandler, ResponseHandle responseHandle) {
     std::unique_lock lock(m_stopMutex);
     const quint64 generation = m_cancelGeneration;
     lock.unlock();
     m_operationQueue.addOperation([this, url, progressHandle = std::move(progressHandle),
                                    completionHandler = std::move(completionHandler),
+                                   responseHandle = std::move(responseHandle),
                                    generation]() mutable {
-        start(url, std::move(progressHandle), std::move(completionHandler), generation);
+        start(url, std::move(progressHandle), std::move(completionHandler),
+              std::move(responseHandle), generation);
     });
 }
 
@@ -87,12 +89,17 @@ void TQDownloader::resume() {
     m_operationQueue.addOperation([this, generation] {
         if (!m_resumeData)
             return;
-        start(m_url, m_progressHandle, m_completionHandler, generation);
+        start(m_url, m_progressHandle, m_completionHandler, m_responseHandle, generation);
     });
 }
 
 QUrl TQDownloader::cacheURL() const {
     return m_cacheURL;
+}
+
+std::optional<QByteArray> TQDownloader::fetchData(const QUrl& url, qint64 maxBytes, QString* error,
+                                                  std::stop_token stop) const {
+    return m_session->getData(url, maxBytes, error, std::move(stop));
 }
 
 void TQDownloader::cancel() {
@@ -114,9 +121,11 @@ void TQDownloader::setRetryPause(std::chrono::milliseconds pause) {
 }
 
 void TQDownloader::start(const QUrl& url, ProgressHandle progressHandle,
-                         CompletionHandler completionHandler, quint64 generation) {
+                         CompletionHandler completionHandler, ResponseHandle responseHandle,
+                         quint64 generation) {
     m_progressHandle = std::move(progressHandle);
     m_completionHandler = std::move(completionHandler);
+    m_responseHandle = std::move(responseHandle);
     m_errorTryCount = 0;
     m_highWaterMark = m_resumeData ? m_resumeData->length : 0;
     m_url = url;
@@ -151,6 +160,7 @@ void TQDownloader::run(std::chrono::milliseconds pause) {
         options.didWriteData = [this](qint64 total, qint64 expected) {
             didWriteData(total, expected);
         };
+        options.didReceiveResponse = m_responseHandle;
         const Platform::URLSessionDownloadResult result =
             pauseUnlessStopped(pause, stop)
                 ? m_session->download(m_resumeData ? m_resumeData->url : m_url, m_resumeData,

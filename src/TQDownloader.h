@@ -23,6 +23,9 @@ public:
     using ProgressHandle = std::function<void(double value, double total)>;
     // The saved package's file URL, or a null URL when the download failed.
     using CompletionHandler = std::function<void(const QUrl& location)>;
+    // The bytes the response's body will add to the file (-1 when unknown), before any is
+    // written; false refuses the body, and the download completes with a null URL.
+    using ResponseHandle = std::function<bool(qint64 bodyBytes)>;
 
     static TQDownloader& shared();
 
@@ -42,11 +45,15 @@ public:
     // Continues the transfer kept from an earlier failure, whatever `url` says; otherwise
     // downloads `url`. Calls run one after another, in order.
     void download(const QUrl& url, ProgressHandle progressHandle,
-                  CompletionHandler completionHandler);
+                  CompletionHandler completionHandler, ResponseHandle responseHandle = {});
     // Continues the kept transfer with the last callbacks; nothing while a transfer runs or
     // when nothing is kept.
     void resume();
     [[nodiscard]] QUrl cacheURL() const;
+    // A small file fetched into memory through the downloader's session, on the calling
+    // thread: see URLSession::getData.
+    [[nodiscard]] std::optional<QByteArray> fetchData(const QUrl& url, qint64 maxBytes,
+                                                      QString* error, std::stop_token stop) const;
 
     // Ends every transfer started or asked for before this call, within about a second: each
     // completes with a null URL, and neither a partial file nor a record to continue is kept.
@@ -65,7 +72,7 @@ public:
 private:
     // All below run on m_operationQueue.
     void start(const QUrl& url, ProgressHandle progressHandle, CompletionHandler completionHandler,
-               quint64 generation);
+               ResponseHandle responseHandle, quint64 generation);
     void run(std::chrono::milliseconds pause);
     [[nodiscard]] std::stop_token beginTransfer(quint64 generation);
     void didWriteData(qint64 totalBytesWritten, qint64 totalBytesExpectedToWrite);
@@ -81,6 +88,7 @@ private:
     const std::shared_ptr<Platform::URLSession> m_session;
     ProgressHandle m_progressHandle;
     CompletionHandler m_completionHandler;
+    ResponseHandle m_responseHandle;
     std::optional<Platform::URLSessionResumeData> m_resumeData;
     qint64 m_errorTryCount = 0;
     // The most bytes the file has held in this transfer: only passing it counts as progress,

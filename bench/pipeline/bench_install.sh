@@ -28,6 +28,9 @@ done
 "$build/examples/Scribora/scribora_pack_zip" "$scratch/root" "$scratch/packages/Scribora.zip" \
     Scribora.app
 echo "package: $(du -m "$scratch/packages/Scribora.zip" | cut -f1) MB"
+# The demo's installer takes only packages signed with the build's throw-away key.
+"$build/tools/package-sign/package-sign" sign --key "$build/examples/demo-signing-key.pem" \
+    "$scratch/packages/Scribora.zip" >/dev/null
 
 # The shell pipeline against its own devserver.
 "$build/tools/devserver/devserver" --folder "$scratch/packages" --state "$scratch/server" \

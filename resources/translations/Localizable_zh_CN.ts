@@ -16,6 +16,8 @@
     <message><source>Direct Download</source><translation>直接下载</translation></message>
     <message><source>Quit</source><translation>退出</translation></message>
     <message><source>Unable to install it to the application directory, please change the installation path.</source><translation>无法安装到应用程序目录，请更改安装路径。</translation></message>
+    <message><source>The downloaded package is not the one its maker signed. Please try again.</source><translation>下载的程序包与发布者的签名不符，请重试。</translation></message>
+    <message><source>There is not enough free space in %@: %@ are needed, %@ are free.</source><translation>%@ 的可用空间不足：需要 %@，可用 %@。</translation></message>
     <message><source>About %@</source><translation>关于 %@</translation></message>
     <message><source>Hide %@</source><translation>隐藏 %@</translation></message>
     <message><source>Quit %@</source><translation>退出 %@</translation></message>

@@ -27,3 +27,7 @@ QString productID(const Platform::Bundle& bundle) {
 QString installAppBundleID(const Platform::Bundle& bundle) {
     return bundle.plainString(QStringLiteral("InstallApplicationBundleID"));
 }
+
+QString packagePublicKey(const Platform::Bundle& bundle) {
+    return bundle.plainString(QStringLiteral("PackagePublicKey"));
+}

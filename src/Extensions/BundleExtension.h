@@ -14,3 +14,6 @@
 [[nodiscard]] QString productID(const Platform::Bundle& bundle = Platform::Bundle::main());
 // The product application's identifier, from the plain settings only.
 [[nodiscard]] QString installAppBundleID(const Platform::Bundle& bundle = Platform::Bundle::main());
+// The maker's Ed25519 public key for packages (base64 of its 32 bytes), from the plain
+// settings only; null when the installer takes packages unsigned.
+[[nodiscard]] QString packagePublicKey(const Platform::Bundle& bundle = Platform::Bundle::main());

@@ -3,6 +3,7 @@
 #include "Platform/Bundle.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTranslator>
 #include <memory>
 #include <mutex>
@@ -49,6 +50,21 @@ QString localized(const QString& key) {
         return key;
     const QString text = table.translator->translate(translationContext, key.toUtf8().constData());
     return text.isEmpty() ? key : text;
+}
+
+QString formatted(const QString& pattern, const QStringList& arguments) {
+    const QRegularExpression placeholder(QStringLiteral("%(?:([1-9][0-9]*)\\$)?@"));
+    QString result;
+    qsizetype position = 0;
+    qsizetype next = 0;
+    for (auto matches = placeholder.globalMatch(pattern); matches.hasNext();) {
+        const QRegularExpressionMatch match = matches.next();
+        const qsizetype index = match.hasCaptured(1) ? match.captured(1).toLongLong() - 1 : next++;
+        result += pattern.mid(position, match.capturedStart() - position);
+        result += index >= 0 && index < arguments.size() ? arguments.at(index) : match.captured();
+        position = match.capturedEnd();
+    }
+    return result + pattern.mid(position);
 }
 
 QString pathExtension(const QString& path) {

@@ -74,6 +74,9 @@ QUrl privacyPolicyURL() {
 QUrl licenseURL() {
     return customURL(4);
 }
+QUrl packageSignatureURL() {
+    return customURL(5);
+}
 QUrl customerServiceURL() {
     return settingURL(QStringLiteral("CustomerServiceURL"));
 }

@@ -13,6 +13,7 @@
 [[nodiscard]] QUrl directDMGPackageURL(); // c2: the disk image, for the browser
 [[nodiscard]] QUrl privacyPolicyURL();    // c3
 [[nodiscard]] QUrl licenseURL();          // c4
+[[nodiscard]] QUrl packageSignatureURL(); // c5: the signature of the c1 package
 [[nodiscard]] QUrl customerServiceURL();
 [[nodiscard]] QUrl productPageURL();
 

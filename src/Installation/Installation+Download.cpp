@@ -1,8 +1,10 @@
 #include "Installation/Installation.h"
 
+#include "Extensions/BundleExtension.h"
 #include "Extensions/StringExtension.h"
 #include "Extensions/URLExtension.h"
 #include "Installation/InstallationTable.h"
+#include "Installation/VerifiedPackage.h"
 #include "Platform/FileManager.h"
 #include "Platform/Log.h"
 #include "Platform/Workspace.h"
@@ -51,12 +53,19 @@ void Installation::download(const QUrl& url) {
         failStage(downloadFail, downloadAddressEmpty, QString());
         return;
     }
-    // Both callbacks run on the downloader's queue; the later stages run there too.
+    // The callbacks run on the downloader's queue, one after another; the later stages run
+    // there too. A body refused for want of room has been reported already.
+    auto refused = std::make_shared<bool>(false);
     m_parts.downloader.download(
         url, [this](double value, double) { reportProgress(value * 0.9); },
-        [this, stop = stopToken()](const QUrl& location) {
-            if (!stop.stop_requested())
+        [this, stop = stopToken(), refused](const QUrl& location) {
+            if (!stop.stop_requested() && !*refused)
                 didDownload(location);
+        },
+        [this, refused](qint64 bytes) {
+            *refused =
+                !hasRoom(preflightDownload, m_parts.downloader.cacheURL().toLocalFile(), bytes);
+            return !*refused;
         });
 }
 
@@ -66,9 +75,14 @@ void Installation::didDownload(const QUrl& location) {
         failStage(downloadFail, downloadFailed, path);
         return;
     }
+    const bool signedPackages = !packagePublicKey().isNull();
+    const std::unique_ptr<VerifiedPackage> verified =
+        signedPackages ? verifyDownload(path) : nullptr;
+    if (signedPackages && !verified)
+        return;
     sendEvent(downloadSuccess);
     sendEvent(downloadTimeInterval, stageDuration());
-    unarchive(location);
+    unarchive(location, verified ? verified->url() : QUrl());
 }
 
 void Installation::endInstall(bool launched) {

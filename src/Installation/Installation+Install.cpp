@@ -3,6 +3,7 @@
 #include "Extensions/StringExtension.h"
 #include "Extensions/URLExtension.h"
 #include "Installation/InstallationTable.h"
+#include "Platform/DiskSpace.h"
 #include "Platform/FileManager.h"
 #include "Platform/Log.h"
 #include "TQDownloader.h"
@@ -22,6 +23,9 @@ void Installation::install(const QUrl& bundleURL) {
         failStage(installFail, applicationsFolderMissing, QString());
         return;
     }
+    if (!hasRoom(preflightInstall, directory.toLocalFile(),
+                 Platform::DiskSpace::sizeOfItem(bundlePath)))
+        return;
 
     const QString name = lastPathComponent(bundlePath);
     QString destination = directory.toLocalFile() + QLatin1Char('/') + name;

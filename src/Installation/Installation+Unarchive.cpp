@@ -27,12 +27,15 @@ bool isBundleName(const QString& entry) {
 
 } // namespace
 
-void Installation::unarchive(const QUrl& packageURL) {
+void Installation::unarchive(const QUrl& packageURL, const QUrl& verifiedURL) {
     m_state = State::Unarchiving;
     markStageStart();
     setStageLabel(QStringLiteral("Installing"));
 
     const QString packagePath = packageURL.toLocalFile();
+    const QUrl source = verifiedURL.isEmpty() ? packageURL : verifiedURL;
+    if (!hasRoomToUnpack(packagePath, source.toLocalFile()))
+        return;
     const QString baseName = stringByDeletingPathExtension(lastPathComponent(packagePath));
     const QUrl unpackURL =
         createUniqueDirectory(baseName, QUrl::fromLocalFile(QFileInfo(packagePath).path()));
@@ -44,11 +47,11 @@ void Installation::unarchive(const QUrl& packageURL) {
 
     const QString extension = pathExtension(packagePath);
     if (extension.toLower() == QStringLiteral("zip")) {
-        unarchiveZip(packageURL, unpackURL);
+        unarchiveZip(source, unpackURL);
         return;
     }
     if (extension.toLower() == QStringLiteral("dmg")) {
-        unarchiveDiskImage(packageURL, unpackURL);
+        unarchiveDiskImage(source, unpackURL);
         return;
     }
     showInstallErrorDialog();

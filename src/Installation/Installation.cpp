@@ -107,10 +107,13 @@ void Installation::sendEvent(const QString& category, const QString& action, con
     m_parts.reporter.event(category, action, label);
 }
 
-void Installation::failStage(const QString& category, const QString& message,
-                             const QString& label) {
+void Installation::failStage(const QString& category, const QString& message, const QString& label,
+                             const QString& dialogMessage) {
     sendEvent(category, message, label);
-    showInstallErrorDialog();
+    if (dialogMessage.isNull())
+        showInstallErrorDialog();
+    else
+        showInstallErrorDialog(dialogMessage);
     Platform::Log::write(message);
 }
 

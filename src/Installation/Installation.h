@@ -10,11 +10,14 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 
 class TQDownloader;
 class TQGoogleReporter;
+class VerifiedPackage;
 namespace Platform {
 class FileManager;
 class Workspace;
@@ -91,7 +94,8 @@ public:
     [[nodiscard]] State state() const { return m_state; }
 
     // The stages (one file each). Run on the downloader's queue.
-    void unarchive(const QUrl& packageURL);
+    // `verifiedURL`, when given, is the link to the package's verified file: what is unpacked.
+    void unarchive(const QUrl& packageURL, const QUrl& verifiedURL = QUrl());
     void install(const QUrl& bundleURL);
     [[nodiscard]] bool copy(const QString& source, const QString& destination);
     [[nodiscard]] bool copyWithAuthority(const QString& source, const QString& destination);
@@ -128,8 +132,10 @@ private:
     void showInView(std::function<void(InstallationView& view)> work);
     void sendEvent(const QString& category, const QString& action = QString(),
                    const QString& label = QString());
-    // A failed stage: the failure event, the error dialog and the log line.
-    void failStage(const QString& category, const QString& message, const QString& label);
+    // A failed stage: the failure event, the error dialog (with `dialogMessage` when given)
+    // and the log line.
+    void failStage(const QString& category, const QString& message, const QString& label,
+                   const QString& dialogMessage = QString());
     void reportProgress(double value);
     void setStageLabel(const QString& key);
     void markStageStart();
@@ -143,6 +149,15 @@ private:
     // Remembers an accepted installed copy and has the button read "Launch". Main thread.
     void offerLaunch(const QUrl& applicationURL);
     void didDownload(const QUrl& location);
+    // The downloaded package checked against the maker's key (Installation+Verify.cpp); null
+    // after the failure was reported, or when the run was stopped.
+    [[nodiscard]] std::unique_ptr<VerifiedPackage> verifyDownload(const QString& packagePath);
+    // Whether `folder`'s file system has room for `bytes` and a margin
+    // (Installation+Preflight.cpp); otherwise the "Preflight_Fail" event with `stage`, a log line
+    // and the error dialog. Unknown sizes pass.
+    [[nodiscard]] bool hasRoom(const QString& stage, const QString& folder,
+                               std::optional<qint64> bytes);
+    [[nodiscard]] bool hasRoomToUnpack(const QString& packagePath, const QString& source);
     void unarchiveZip(const QUrl& packageURL, const QUrl& unpackURL);
     void unarchiveDiskImage(const QUrl& packageURL, const QUrl& unpackURL);
     [[nodiscard]] bool extract(const Extractor& extractor, const QUrl& packageURL,

@@ -9,6 +9,7 @@ namespace InstallationTable {
 // Event categories.
 inline const QString downloadNumber = QStringLiteral("Download_Number");
 inline const QString downloadFail = QStringLiteral("Download_Fail");
+inline const QString preflightFail = QStringLiteral("Preflight_Fail");
 inline const QString downloadSuccess = QStringLiteral("Download_Success");
 inline const QString downloadTimeInterval = QStringLiteral("Download_TimeInterval");
 inline const QString installFail = QStringLiteral("Install_Fail");
@@ -29,9 +30,18 @@ inline const QString errorQuit = QStringLiteral("Error_Quit");
 inline const QString quitContinue = QStringLiteral("Quit_Continue");
 inline const QString quitQuit = QStringLiteral("Quit_Quit");
 
+// Actions of "Preflight_Fail": the stage that found too little room.
+inline const QString preflightDownload = QStringLiteral("download");
+inline const QString preflightUnarchive = QStringLiteral("unarchive");
+inline const QString preflightInstall = QStringLiteral("install");
+
+// Label of "Download_Fail" when the package's signature does not hold.
+inline const QString signatureLabel = QStringLiteral("signature");
+
 // Messages: logged, and sent as the action of the failure event.
 inline const QString downloadAddressEmpty = QStringLiteral("安装失败：压缩包下载地址为空");
 inline const QString downloadFailed = QStringLiteral("安装失败：压缩包下载失败");
+inline const QString signatureInvalid = QStringLiteral("安装失败：程序包签名无效");
 inline const QString unpackFolderMissing = QStringLiteral("安装失败：解压目录不存在");
 inline const QString unsupportedPackage = QStringLiteral("安装失败：不支持的程序压缩包格式");
 inline const QString extractionFailed = QStringLiteral("安装失败：解压程序包失败");

@@ -26,10 +26,5 @@ void localizeStrings(QLineEdit* field);
 // sheet, so the title carries no attributes of its own to keep.
 void localizeStrings(QAbstractButton* button);
 
-// A localized pattern filled in: each "%@" takes the next argument in order, and "%n$@" the
-// n-th argument, so that a translation can reorder them; a placeholder without its argument
-// stays as it is.
-[[nodiscard]] QString formatted(const QString& pattern, const QStringList& arguments);
-
 // A text to appear as it is in a menu item's title, where a "&" marks a shortcut.
 [[nodiscard]] QString literalMenuText(const QString& text);

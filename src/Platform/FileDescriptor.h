@@ -39,6 +39,9 @@ public:
     [[nodiscard]] qint64 read(char* buffer, qint64 size) const;
     // Writes everything; false on failure (errno says why).
     [[nodiscard]] bool writeAll(const char* data, qint64 size) const;
+    // Gives the open file one more name, `path`, in its own file system (a hard link to the
+    // very file open here, whatever its old name now leads to); false when it cannot.
+    [[nodiscard]] bool linkAt(const QString& path) const;
 
 private:
     int m_fd;

@@ -73,4 +73,11 @@ bool FileDescriptor::writeAll(const char* data, qint64 size) const {
     return true;
 }
 
+bool FileDescriptor::linkAt(const QString& path) const {
+    // Linking a descriptor itself (AT_EMPTY_PATH) needs a privilege; its /proc name does not.
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
+    return m_fd >= 0 && ::linkat(AT_FDCWD, self.constData(), AT_FDCWD,
+                                 QFile::encodeName(path).constData(), AT_SYMLINK_FOLLOW) == 0;
+}
+
 } // namespace Platform

@@ -50,6 +50,10 @@ struct URLSessionDownloadResult {
 };
 
 struct URLSessionDownloadOptions {
+    // Once the final response's headers are in, before any of its body is written: the bytes
+    // that body adds to the file (-1 when the server gave no length). False refuses the body,
+    // and the download ends as Cancelled.
+    std::function<bool(qint64 bodyBytes)> didReceiveResponse;
     // Where the body is written while it arrives (a private file made there); empty means
     // the temporary directory.
     QString temporaryDirectory;
@@ -89,6 +93,11 @@ public:
     // A plain GET whose body is ignored: a null string when a response arrived (any status),
     // else a description of the failure.
     [[nodiscard]] QString get(const QUrl& url, std::stop_token stop = {});
+    // A GET of a small file into memory: its body when the final response had a status below
+    // 400 and a body of at most `maxBytes` bytes; nothing otherwise, with *error (when given)
+    // saying why.
+    [[nodiscard]] std::optional<QByteArray> getData(const QUrl& url, qint64 maxBytes,
+                                                    QString* error, std::stop_token stop = {});
     // A POST of `body` with the request header lines `headers` ("Name: value"), reply body
     // ignored: a null string when the server answered with a status below 400, else a
     // description of the failure. A header line holding a line break is refused unsent.

@@ -227,7 +227,7 @@ bool URLSessionDownloadTask::decide() {
     m_responseLength = length;
     m_responseBytes = 0;
     if (m_offset > 0 && (m_status == 206 || m_status == 416))
-        return continueRange();
+        return continueRange() && accept();
     if (m_status >= 400) {
         m_failure = URLSessionError{
             URLSessionError::Kind::HTTPStatus,
@@ -238,7 +238,15 @@ bool URLSessionDownloadTask::decide() {
         return false;
     m_validator = validator();
     m_expectedTotal = m_responseLength;
-    return true;
+    return accept();
+}
+
+bool URLSessionDownloadTask::accept() {
+    if (!m_options.didReceiveResponse || m_options.didReceiveResponse(m_responseLength))
+        return true;
+    m_failure = URLSessionError{URLSessionError::Kind::Cancelled,
+                                QStringLiteral("The response was refused"), m_status, m_url};
+    return false;
 }
 
 // A 206 continues the file only when it starts where the file ends and carries the validator

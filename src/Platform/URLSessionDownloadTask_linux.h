@@ -42,6 +42,7 @@ private:
     [[nodiscard]] QByteArray validator() const;
     bool decide();
     bool continueRange();
+    bool accept();
     size_t body(const char* data, size_t size);
     void reportProgress();
     URLSessionDownloadResult complete();

@@ -164,6 +164,10 @@ void DevServer::redirect(const httplib::Request& request, httplib::Response& res
         target = base + QStringLiteral("/packages/") + m_options.package;
     else if (code == QStringLiteral("c2"))
         target = base + QStringLiteral("/packages/") + m_options.diskImage;
+    else if (code == QStringLiteral("c5"))
+        target = base + QStringLiteral("/packages/") + m_options.package + QStringLiteral(".sig");
+    else if (code == QStringLiteral("c6"))
+        target = base + QStringLiteral("/packages/") + m_options.diskImage + QStringLiteral(".sig");
     else if (code == QStringLiteral("c3") || code == QStringLiteral("c4"))
         target = base + QStringLiteral("/pages/") + code + QStringLiteral(".html");
     if (target.isEmpty()) {
@@ -187,7 +191,7 @@ bool DevServer::takeFault() {
 void DevServer::servePackage(const httplib::Request& request, httplib::Response& response) {
     const QString name = QString::fromStdString(request.matches[1]);
     const QString path = m_options.packageFolder + QLatin1Char('/') + name;
-    const bool faulty = takeFault();
+    const bool faulty = !name.endsWith(QStringLiteral(".sig")) && takeFault();
     std::printf("package %s%s%s\n", qPrintable(name),
                 request.has_header("Range") ? (" " + request.get_header_value("Range")).c_str()
                                             : "",
@@ -216,7 +220,8 @@ void DevServer::servePackage(const httplib::Request& request, httplib::Response&
     auto budget = std::make_shared<qint64>(fault == Fault::DropAfter ? m_options.dropAfter : -1);
     response.set_content_provider(
         size_t(size), "application/octet-stream",
-        [this, file, fault, budget](size_t offset, size_t length, httplib::DataSink& sink) {
+        [this, file, fault, budget, middle = size / 2](size_t offset, size_t length,
+                                                       httplib::DataSink& sink) {
             if (fault == Fault::Stall) {
                 for (int i = 0; i < 1200 && sink.is_writable() && !m_stopping; ++i)
                     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -230,6 +235,9 @@ void DevServer::servePackage(const httplib::Request& request, httplib::Response&
                 chunk = std::min(chunk, size_t(*budget));
             }
             const qint64 read = file->readAt(qint64(offset), buffer, qint64(chunk));
+            if (fault == Fault::Tamper && qint64(offset) <= middle &&
+                middle < qint64(offset) + read)
+                buffer[middle - qint64(offset)] ^= 0x01;
             if (read <= 0 || !sink.write(buffer, size_t(read)))
                 return false;
             if (*budget >= 0)

@@ -15,8 +15,8 @@ struct Response;
 } // namespace httplib
 
 // One HTTPS server on 127.0.0.1 playing the three outside services of the installer:
-//   /go.php?pid=..&m=c1..c4   the link service: redirects to the package, the disk image and
-//                             two small pages
+//   /go.php?pid=..&m=c1..c6   the link service: redirects to the package, the disk image,
+//                             two small pages and the signatures of the two (<name>.sig)
 //   /packages/<name>          the package server (files of the package folder, with ranges)
 //   /collect                  the analytics collector of classic hits (GET or POST of pairs)
 //   /mp/collect               GA4 events (POST of JSON), validated; /debug/mp/collect answers
@@ -25,7 +25,8 @@ struct Response;
 class DevServer {
 public:
     // What goes wrong with a package transfer, for rehearsing failures.
-    enum class Fault { None, DropAfter, NotFound, Stall };
+    // Signatures (<name>.sig) never suffer one; Tamper flips one byte of the package.
+    enum class Fault { None, DropAfter, NotFound, Stall, Tamper };
 
     struct Options {
         QString packageFolder;

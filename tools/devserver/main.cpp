@@ -1,6 +1,6 @@
 // devserver: the link service, package server and analytics collector of the demo.
 //   devserver --folder build/examples --state /tmp/devserver [--port 8443]
-//             [--package Scribora.zip] [--fault drop:N|404|stall] [--fault-times K]
+//             [--package Scribora.zip] [--fault drop:N|404|stall|tamper] [--fault-times K]
 // Trust its certificate with CURL_CA_BUNDLE=<state>/cert.pem. Stops on SIGINT or SIGTERM.
 #include "DevServer.h"
 #include "Platform/Signals.h"
@@ -20,6 +20,10 @@ bool parseFault(const QString& text, DevServer::Options& options) {
     }
     if (text == QStringLiteral("stall")) {
         options.fault = DevServer::Fault::Stall;
+        return true;
+    }
+    if (text == QStringLiteral("tamper")) {
+        options.fault = DevServer::Fault::Tamper;
         return true;
     }
     bool ok = false;
@@ -43,8 +47,8 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption state("state", "Folder for the certificate and hits.jsonl.", "state");
     const QCommandLineOption package("package", "The package that link c1 leads to.", "name",
                                      "Scribora.zip");
-    const QCommandLineOption fault("fault", "Fault of package transfers: drop:N, 404 or stall.",
-                                   "fault");
+    const QCommandLineOption fault(
+        "fault", "Fault of package transfers: drop:N, 404, stall or tamper.", "fault");
     const QCommandLineOption faultTimes("fault-times", "How many transfers suffer the fault.",
                                         "count", "1");
     parser.addOptions({port, folder, state, package, fault, faultTimes});

@@ -119,4 +119,20 @@ TEST_F(DevServerTest, AFaultHitsTheFirstTransfersOnly) {
     EXPECT_EQ(reply.body, package());
 }
 
+TEST_F(DevServerTest, SignaturesComeUntouchedAndTamperFlipsOneByteOfThePackage) {
+    start({"--fault", "tamper"});
+    QFile signature(packages + "/Scribora.zip.sig");
+    ASSERT_TRUE(signature.open(QIODevice::ReadOnly));
+    EXPECT_EQ(get("/go.php?pid=1234&m=c5").body, signature.readAll());
+    EXPECT_TRUE(get("/go.php?pid=1234&m=c6", nullptr, false)
+                    .headers.contains("/packages/Scribora.dmg.sig"));
+    const QByteArray whole = package();
+    const QByteArray tampered = get("/go.php?pid=1234&m=c1").body;
+    ASSERT_EQ(tampered.size(), whole.size());
+    int flipped = 0;
+    for (qsizetype i = 0; i < whole.size(); ++i)
+        flipped += whole[i] != tampered[i];
+    EXPECT_EQ(flipped, 1);
+}
+
 } // namespace

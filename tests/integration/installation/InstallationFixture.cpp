@@ -78,8 +78,10 @@ void InstallationTest::SetUp() {
     ASSERT_TRUE(server.isRunning());
     server.handle(QStringLiteral("/go.php"), [this](const HttpsTestServer::Request& request) {
         const QString code = QUrlQuery(request.query).queryItemValue(QStringLiteral("m"));
-        const QString target =
-            code == QLatin1String("c1") ? packagePath : QStringLiteral("/packages/Scribora.dmg");
+        const QString target = code == QLatin1String("c1") ? packagePath
+                               : code == QLatin1String("c5")
+                                   ? packagePath + ".sig"
+                                   : QStringLiteral("/packages/Scribora.dmg");
         return HttpsTestServer::Reply{302, {}, {{"Location", target.toUtf8()}}};
     });
     serveExample(QStringLiteral("Scribora.zip"));

@@ -7,6 +7,7 @@
 #include "Unarchiving/TQZip.h"
 #include "ZipBuilder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -34,6 +35,10 @@ QList<Event> installedAndLaunched(const QString& launched) {
             {T::installSuccess, {}, {}},
             {T::installTimeInterval, quarter, {}},
             {T::launchSuccess, launched, {}}};
+}
+
+QList<Event> signatureRefused(const QString&) {
+    return {{T::downloadNumber, {}, {}}, {T::downloadFail, T::signatureInvalid, T::signatureLabel}};
 }
 
 // `actual` as `expected`, where <any> stands for any text that was sent.
@@ -90,6 +95,8 @@ struct Outcome {
     std::function<QList<Event>(const QString& applications)> events;
     State state;
     QStringList installed;
+    // Neither the package nor anything unpacked from it is left in the download folder.
+    bool downloadsCleared = false;
 };
 
 class OutcomeTest : public InstallationTest {
@@ -104,6 +111,17 @@ public:
     void extractWith(Installation::Extractor extractor) { unzip = std::move(extractor); }
     void copyAsAdministratorWith(Installation::PrivilegedRunner runner) {
         runPrivileged = std::move(runner);
+    }
+    // The installer carries the demo packages' key; c5 leads to `signature`.
+    void requireSignature(const QByteArray& signature) {
+        writeInstallerSettings(
+            {{"PackagePublicKey",
+              QString::fromLatin1(demoFile("demo-signing-key.pem.pub").trimmed())}});
+        server.serveBytes(packagePath + ".sig", signature);
+    }
+    static QByteArray demoFile(const QString& name) {
+        QFile file(TQ_BINARY_DIR "/examples/" + name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     void run(const Outcome& outcome);
 
@@ -120,6 +138,8 @@ void OutcomeTest::run(const Outcome& outcome) {
     linkPackageTo(QStringLiteral("/packages/Scribora.zip"));
     serveExample(QStringLiteral("Scribora.zip"));
     outcome.arrange(*this);
+    if (outcome.downloadsCleared)
+        QDir(InstallationTest::root + "/downloads").removeRecursively();
     restart();
     view.answers = std::exchange(answers, {});
 
@@ -133,6 +153,11 @@ void OutcomeTest::run(const Outcome& outcome) {
         << "\n  expected: " << testing::PrintToString(expected);
     EXPECT_EQ(installation->state(), outcome.state) << outcome.label;
     EXPECT_EQ(applicationsEntries(), outcome.installed) << outcome.label;
+    if (outcome.downloadsCleared) {
+        const QDir downloads(InstallationTest::root + "/downloads");
+        EXPECT_EQ(downloads.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList())
+            << outcome.label;
+    }
     // The window saw the start and, unless a dialog waits, the end.
     EXPECT_EQ(view.shown.value(0), "started") << outcome.label;
     EXPECT_EQ(view.dialogs, outcome.state == State::Failed ? 1 : 0) << outcome.label;
@@ -302,6 +327,73 @@ TEST_F(OutcomeTest, EachStageSendsItsEventsAndEndsInTheRightState) {
                      {T::launchFail, {}, any}};
          },
          State::Failed,
+         {"Scribora.app"}},
+        {"a signed package is verified and installed",
+         [](OutcomeTest& t) { t.requireSignature(t.demoFile("Scribora.zip.sig")); },
+         [](const QString& applications) {
+             return installedAndLaunched(applications + "/Scribora.app");
+         },
+         State::Finished,
+         {"Scribora.app"}},
+        {"a package with one byte flipped is refused and deleted",
+         [](OutcomeTest& t) {
+             QByteArray zip = t.demoFile("Scribora.zip");
+             zip[zip.size() / 2] = char(zip[zip.size() / 2] ^ 1);
+             t.scripted().serveBytes("/packages/Scribora.zip", zip);
+             t.requireSignature(t.demoFile("Scribora.zip.sig"));
+         },
+         signatureRefused,
+         State::Failed,
+         {},
+         true},
+        {"the signature of another package is refused",
+         [](OutcomeTest& t) { t.requireSignature(t.demoFile("Scribora.dmg.sig")); },
+         signatureRefused,
+         State::Failed,
+         {},
+         true},
+        {"a missing signature is refused",
+         [](OutcomeTest& t) {
+             t.requireSignature({});
+             t.scripted().respond("/packages/Scribora.zip.sig", 404, "<html/>");
+         },
+         signatureRefused,
+         State::Failed,
+         {},
+         true},
+        {"an error page instead of a signature is refused",
+         [](OutcomeTest& t) { t.requireSignature("<html><body>Not Found</body></html>\n"); },
+         signatureRefused,
+         State::Failed,
+         {},
+         true},
+        {"a key that is no Ed25519 key fails rather than taking the package unsigned",
+         [](OutcomeTest& t) {
+             t.settings(
+                 {{"PackagePublicKey", QString::fromLatin1(QByteArray(16, 'k').toBase64())}});
+         },
+         signatureRefused,
+         State::Failed,
+         {},
+         true},
+        {"a package replaced after its check is not the one unpacked",
+         [](OutcomeTest& t) {
+             t.requireSignature(t.demoFile("Scribora.zip.sig"));
+             t.extractWith([downloaded = t.root() + "/downloads/Scribora.zip"](
+                               const QUrl& package, const QUrl& destination,
+                               const std::function<void(double, double)>& progress,
+                               std::stop_token stop) {
+                 QFile::remove(downloaded);
+                 QFile other(downloaded);
+                 EXPECT_TRUE(other.open(QIODevice::WriteOnly) && other.write("<html/>") == 7);
+                 other.close();
+                 return TQZip::unzipFile(package, destination, true, progress, nullptr, stop);
+             });
+         },
+         [](const QString& applications) {
+             return installedAndLaunched(applications + "/Scribora.app");
+         },
+         State::Finished,
          {"Scribora.app"}},
     };
     for (const Outcome& outcome : outcomes)
@@ -527,6 +619,55 @@ TEST_F(InstallationTest, OpeningABundleStartsItsProgramDetachedAndOnlyABundleWit
         EXPECT_TRUE(error.contains(refused)) << error.toStdString();
     }
     EXPECT_EQ(scriboraStarts().size(), 1);
+}
+
+// Small file systems need a mount namespace of their own: the test runs itself again in one.
+TEST_F(InstallationTest, PreflightStopsAStageBeforeItWritesWhereRoomIsShort) {
+    if (qEnvironmentVariableIsEmpty("TQ_PRIVATE_MOUNTS")) {
+        if (QProcess::execute("unshare", {"-rm", "true"}) != 0)
+            GTEST_SKIP() << "no user namespaces here";
+        qputenv("TQ_PRIVATE_MOUNTS", "1");
+        QProcess child;
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start("unshare", {"-rm", QCoreApplication::applicationFilePath(),
+                                "--gtest_filter=InstallationTest.Preflight*"});
+        ASSERT_TRUE(child.waitForFinished(240000));
+        const QByteArray output = child.readAll();
+        EXPECT_TRUE(child.exitCode() == 0 && output.contains("[  PASSED  ] 1 test."))
+            << output.toStdString();
+        return;
+    }
+    const QString downloads = root + "/downloads";
+    server.serveBytes("/packages/Big.zip", QByteArray(8 << 20, 'x'));
+    server.serveFile("/packages/Padded.zip", zipOf(root + "/Padded.zip", [](ZipBuilder& z) {
+                         z.addFile("Padded.app/Padding", QByteArray(30 << 20, 0));
+                     }));
+    struct Case {
+        QString smallFolder;
+        QString package;
+        QString stage;
+        QStringList left;
+    };
+    // In this order: a later mount hides an earlier one at the same place.
+    for (const Case& c :
+         {Case{applications, "/packages/Padded.zip", T::preflightInstall, {}},
+          Case{downloads, "/packages/Big.zip", T::preflightDownload, {}},
+          Case{downloads, "/packages/Padded.zip", T::preflightUnarchive, {"Padded.zip"}}}) {
+        QDir().mkpath(c.smallFolder);
+        ASSERT_EQ(QProcess::execute(
+                      "mount", {"-t", "tmpfs", "-o", "size=20m,mode=0700", "tmpfs", c.smallFolder}),
+                  0);
+        linkPackageTo(c.package);
+        restart();
+        installation->clickInstallButton();
+        ASSERT_TRUE(waitForRest()) << c.stage.toStdString();
+        EXPECT_EQ(installation->state(), State::Failed);
+        EXPECT_TRUE(waitFor([&] {
+            return eventsOf(*transport).endsWith(Event{T::preflightFail, c.stage, {}});
+        })) << testing::PrintToString(eventsOf(*transport));
+        EXPECT_TRUE(view.messages.value(0).contains(c.smallFolder));
+        EXPECT_EQ(QDir(c.smallFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), c.left);
+    }
 }
 
 } // namespace
