@@ -27,3 +27,11 @@ QString productID(const Platform::Bundle& bundle) {
 QString installAppBundleID(const Platform::Bundle& bundle) {
     return bundle.plainString(QStringLiteral("InstallApplicationBundleID"));
 }
+
+QString installerFolderName(const Platform::Bundle& bundle) {
+    const QString identifier = bundle.bundleIdentifier();
+    if (identifier.isEmpty() || identifier.contains(QLatin1Char('/')) ||
+        identifier == QLatin1String(".") || identifier == QLatin1String(".."))
+        return QStringLiteral("installer");
+    return identifier;
+}

@@ -14,3 +14,7 @@
 [[nodiscard]] QString productID(const Platform::Bundle& bundle = Platform::Bundle::main());
 // The product application's identifier, from the plain settings only.
 [[nodiscard]] QString installAppBundleID(const Platform::Bundle& bundle = Platform::Bundle::main());
+// The installer's identifier as the name of a folder of its own: CFBundleIdentifier, or
+// "installer" when that is missing or no plain file name.
+[[nodiscard]] QString
+installerFolderName(const Platform::Bundle& bundle = Platform::Bundle::main());
