@@ -166,7 +166,7 @@ TEST_F(DesktopTest, RemovalTakesAwayOnlyWhatThisInstallerInstalled) {
     const auto snapshot = [&] {
         return listing({applications, root + "/share", dataHome() + "/applications",
                         dataHome() + "/icons"}) +
-               listing({Platform::UserDefaults::standard().filePath()});
+               listing({QFileInfo(Platform::UserDefaults::standard().filePath()).path()});
     };
     for (const Row& row : rows) {
         QStringList tools;
