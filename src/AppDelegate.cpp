@@ -7,11 +7,15 @@
 #include "Extensions/URLExtension.h"
 #include "GoogleReporter/TQGoogleReporter.h"
 #include "Installation/InstallationTable.h"
+#include "Installation/Removal.h"
 #include "Localization/TQLocalization.h"
+#include "Platform/FileManager.h"
+#include "Platform/Log.h"
 #include "Platform/Workspace.h"
 
 #include <QApplication>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMetaMethod>
 #include <QSessionManager>
@@ -46,6 +50,7 @@ void AppDelegate::connectOutlets(QMainWindow* window, TQWindowController* window
     _aboutMenuItem = findOutlet<QAction>(window, QStringLiteral("aboutMenuItem"), missing);
     _hideMenuItem = findOutlet<QAction>(window, QStringLiteral("hideMenuItem"), missing);
     _quitMenuItem = findOutlet<QAction>(window, QStringLiteral("quitMenuItem"), missing);
+    _removeMenuItem = window->findChild<QAction*>(QStringLiteral("removeMenuItem"));
 
     const QMetaMethod triggered = QMetaMethod::fromSignal(&QAction::triggered);
     for (QAction* item : window->findChildren<QAction*>()) {
@@ -70,6 +75,15 @@ void AppDelegate::applicationDidFinishLaunching() {
         _hideMenuItem->setText(formatted(localized(QStringLiteral("Hide %@")), {displayName}));
     if (_quitMenuItem)
         _quitMenuItem->setText(formatted(localized(QStringLiteral("Quit %@")), {displayName}));
+    if (_removeMenuItem) {
+        _removeMenuItem->setText(
+            formatted(localized(QStringLiteral("Remove %@\u2026")), {displayName}));
+        // What is installed changes while the installer runs; the menu looks when it opens.
+        for (QObject* menu : _removeMenuItem->associatedObjects())
+            if (auto* shown = qobject_cast<QMenu*>(menu))
+                connect(shown, &QMenu::aboutToShow, this, &AppDelegate::updateRemoveMenuItem);
+        updateRemoveMenuItem();
+    }
 
     TQGoogleReporter::shared().configure(TQGoogleReporter::configuredTrackerId());
     const QString product = productID();
@@ -159,9 +173,57 @@ void AppDelegate::clickAboutMenuItem() {
     about->setWindowTitle(formatted(localized(QStringLiteral("About %@")), {displayName}));
     about->setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
     about->setText(QStringLiteral("<b>%1</b>").arg(displayName.toHtmlEscaped()));
-    about->setInformativeText(
-        formatted(localized(QStringLiteral("Version %@")), {bundleShortVersion()}));
+    QString details = formatted(localized(QStringLiteral("Version %@")), {bundleShortVersion()});
+    if (!Platform::Log::filePath().isNull())
+        details += QLatin1Char('\n') + formatted(localized(QStringLiteral("Log file: %@")),
+                                                 {Platform::Log::filePath()});
+    about->setInformativeText(details);
     about->open();
+}
+
+void AppDelegate::updateRemoveMenuItem() {
+    if (!_removeMenuItem)
+        return;
+    QString refusal;
+    const Removal removal(Platform::FileManager::shared(), Installation::runAsAdministrator);
+    _removeMenuItem->setVisible(!removal.target(&refusal).isNull());
+    _removeMenuItem->setEnabled(!installationIsRunning());
+}
+
+void AppDelegate::clickRemoveMenuItem() {
+    if (!_windowController || installationIsRunning())
+        return;
+    QString refusal;
+    const QString bundle =
+        Removal(Platform::FileManager::shared(), Installation::runAsAdministrator).target(&refusal);
+    if (bundle.isNull()) {
+        Platform::Log::write(refusal);
+        showRemovalMessage(refusal);
+        return;
+    }
+    auto* dialog = new TQDialogBox();
+    dialog->setTitle(formatted(localized(QStringLiteral("Remove %@?")), {Removal::productName()}));
+    dialog->setMessage(formatted(
+        localized(QStringLiteral("%@ will be removed, with its menu entry and icons.")), {bundle}));
+    dialog->addAction(localized(QStringLiteral("Cancel")), QString(), [] {});
+    QPointer<AppDelegate> delegate(this);
+    dialog->addAction(localized(QStringLiteral("Remove")), QString(), [delegate, bundle] {
+        if (!delegate || !delegate->_windowController)
+            return;
+        QString message;
+        (void)delegate->_windowController->installation().removeInstalledCopy(bundle, &message);
+        delegate->showRemovalMessage(message);
+    });
+    dialog->beginSheet(_windowController->window());
+}
+
+void AppDelegate::showRemovalMessage(const QString& message) {
+    auto* dialog = new TQDialogBox();
+    dialog->setTitle(
+        formatted(localized(QStringLiteral("Remove %@\u2026")), {Removal::productName()}));
+    dialog->setMessage(message);
+    dialog->addAction(localized(QStringLiteral("OK")), QString(), [] {});
+    dialog->beginSheet(_windowController ? _windowController->window() : nullptr);
 }
 
 void AppDelegate::clickHideMenuItem() {

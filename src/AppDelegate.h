@@ -52,18 +52,24 @@ public Q_SLOTS:
     void clickLicenseMenuItem();
     // The application menu's standard items.
     void clickAboutMenuItem();
+    // "Remove <product>…": shown while a copy this installer installed is there.
+    void clickRemoveMenuItem();
     void clickHideMenuItem();
     void clickQuitMenuItem();
 
 private:
     [[nodiscard]] bool installationIsRunning() const;
     void sendEvent(const QString& category, const QString& action);
+    void updateRemoveMenuItem();
+    void showRemovalMessage(const QString& message);
 
     bool _shouldTerminateNow = false;
     QPointer<QMenuBar> _mainMenu;
     QPointer<QAction> _aboutMenuItem;
     QPointer<QAction> _hideMenuItem;
     QPointer<QAction> _quitMenuItem;
+    // Optional: a maker's layout may leave it out.
+    QPointer<QAction> _removeMenuItem;
     QPointer<TQWindowController> _windowController;
     EventSink _eventSink;
 };

@@ -37,5 +37,10 @@
     <message><source>Notice</source><translation>提示</translation></message>
     <message><source>OK</source><translation>好</translation></message>
     <message><source>Cancel</source><translation>取消</translation></message>
+    <message><source>Remove</source><translation>移除</translation></message>
+    <message><source>Remove %@…</source><translation>移除 %@…</translation></message>
+    <message><source>Remove %@?</source><translation>移除 %@？</translation></message>
+    <message><source>%@ will be removed, with its menu entry and icons.</source><translation>将移除 %@ 及其菜单项和图标。</translation></message>
+    <message><source>Log file: %@</source><translation>日志文件：%@</translation></message>
 </context>
 </TS>

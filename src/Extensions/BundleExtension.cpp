@@ -31,3 +31,11 @@ QString installAppBundleID(const Platform::Bundle& bundle) {
 QString packagePublicKey(const Platform::Bundle& bundle) {
     return bundle.plainString(QStringLiteral("PackagePublicKey"));
 }
+
+QString installerFolderName(const Platform::Bundle& bundle) {
+    const QString identifier = bundle.bundleIdentifier();
+    if (identifier.isEmpty() || identifier.contains(QLatin1Char('/')) ||
+        identifier == QLatin1String(".") || identifier == QLatin1String(".."))
+        return QStringLiteral("installer");
+    return identifier;
+}

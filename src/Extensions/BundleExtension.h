@@ -17,3 +17,7 @@
 // The maker's Ed25519 public key for packages (base64 of its 32 bytes), from the plain
 // settings only; null when the installer takes packages unsigned.
 [[nodiscard]] QString packagePublicKey(const Platform::Bundle& bundle = Platform::Bundle::main());
+// The installer's identifier as the name of a folder of its own: CFBundleIdentifier, or
+// "installer" when that is missing or no plain file name.
+[[nodiscard]] QString
+installerFolderName(const Platform::Bundle& bundle = Platform::Bundle::main());

@@ -46,6 +46,7 @@ void Installation::install(const QUrl& bundleURL) {
     }
     sendEvent(installSuccess);
     sendEvent(installTimeInterval, stageDuration());
+    addDesktopEntry(destination);
     launch(QUrl::fromLocalFile(destination));
 }
 

@@ -19,7 +19,9 @@ double steadySeconds() {
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-int runAsAdministrator(const QString& launchPath, const QStringList& arguments) {
+} // namespace
+
+int Installation::runAsAdministrator(const QString& launchPath, const QStringList& arguments) {
     RXPrivilegedTask task;
     task.setLaunchPath(launchPath);
     task.setArguments(arguments);
@@ -28,8 +30,6 @@ int runAsAdministrator(const QString& launchPath, const QStringList& arguments) 
     task.waitUntilExit();
     return task.terminationStatus();
 }
-
-} // namespace
 
 Installation::Collaborators Installation::systemCollaborators() {
     return {TQDownloader::shared(),

@@ -66,6 +66,9 @@ public:
     // The system's parts: the shared downloader, reporter, file manager and workspace, the
     // two extractors, the administrator prompt and the steady clock.
     [[nodiscard]] static Collaborators systemCollaborators();
+    // The system's administrator prompt: runs a tool after asking for the password.
+    [[nodiscard]] static int runAsAdministrator(const QString& launchPath,
+                                                const QStringList& arguments);
 
     explicit Installation(Collaborators collaborators);
     // Stops what runs and waits for it, however long that takes.
@@ -102,6 +105,8 @@ public:
     // Shows the directory panel; the callback (may be empty) gets the chosen folder or a null
     // URL, on the main thread.
     void selectInstallDirectory(std::function<void(const QUrl& directory)> callback);
+    // Writes the installed copy's menu entry; a failure is only logged.
+    void addDesktopEntry(const QString& bundlePath);
     void launch(const QUrl& applicationURL);
 
     // The installed copy (Installation+InstalledCheck.cpp).
@@ -116,6 +121,10 @@ public:
     // The folder to install into (created for the user when needed), or null.
     [[nodiscard]] QUrl applicationURL() const;
     [[nodiscard]] QUrl installedApplicationURL() const;
+    // Removes a copy whose removal the user confirmed (Removal), then looks for an installed
+    // copy again, so the button reads "Install" unless another one is there. *message says
+    // what happened. Main thread, while no installation runs.
+    [[nodiscard]] bool removeInstalledCopy(const QString& bundlePath, QString* message);
 
     // Ends the installation: cancels the transfer, ends an extraction or a copy between two
     // items and removes what that stage had half-made (never what existed before), then waits

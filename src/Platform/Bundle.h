@@ -40,6 +40,10 @@ public:
     [[nodiscard]] QString localizedString(const QString& key) const;
     [[nodiscard]] QString plainString(const QString& key) const;
 
+    // The settings of one localization (<language>.lproj/InfoPlist.strings, '_' or '-' in the
+    // folder's name); empty when it has none.
+    [[nodiscard]] QVariantMap localizedInfoDictionary(const QString& language) const;
+
     // CFBundleIdentifier from the plain settings; null when missing.
     [[nodiscard]] QString bundleIdentifier() const;
     // Forgets what was read, for this bundle and its copies: settings files that changed are
@@ -56,7 +60,6 @@ public:
 private:
     struct Cache;
 
-    [[nodiscard]] QVariantMap localizedInfoDictionary() const;
     [[nodiscard]] QVariantMap readSettings(const QString& path) const;
 
     QString m_path;

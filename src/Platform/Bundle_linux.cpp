@@ -99,8 +99,7 @@ QVariantMap Bundle::infoDictionary() const {
     return *m_cache->info;
 }
 
-QVariantMap Bundle::localizedInfoDictionary() const {
-    const QString language = preferredLocalization();
+QVariantMap Bundle::localizedInfoDictionary(const QString& language) const {
     std::lock_guard lock(m_cache->mutex);
     if (const auto read = m_cache->localizedInfo.constFind(language);
         read != m_cache->localizedInfo.cend())
@@ -119,7 +118,7 @@ QVariantMap Bundle::localizedInfoDictionary() const {
 }
 
 QVariant Bundle::objectForInfoDictionaryKey(const QString& key) const {
-    const QVariantMap localized = localizedInfoDictionary();
+    const QVariantMap localized = localizedInfoDictionary(preferredLocalization());
     if (localized.contains(key))
         return localized.value(key);
     return infoDictionary().value(key);

@@ -26,6 +26,11 @@ public:
     [[nodiscard]] virtual QString temporaryDirectory() const;
     // The user's configuration folder ($XDG_CONFIG_HOME, else ~/.config).
     [[nodiscard]] virtual QString configurationDirectory() const;
+    // The user's state folder ($XDG_STATE_HOME, else ~/.local/state), home of the log file.
+    [[nodiscard]] virtual QString stateDirectory() const;
+    // Where the menu entries and icons of products installed into `folder` go: the user's data
+    // folder for the user's own applications folder, /usr/local/share for a machine-wide one.
+    [[nodiscard]] virtual QString desktopDataDirectory(ApplicationsFolder folder) const;
     // The user's home folder; a null string when HOME is unset or empty.
     [[nodiscard]] virtual QString homeDirectory() const;
 };

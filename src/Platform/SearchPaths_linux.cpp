@@ -48,6 +48,16 @@ QString SearchPaths::configurationDirectory() const {
     return xdgDirectory("XDG_CONFIG_HOME", QStringLiteral("/.config"), homeDirectory());
 }
 
+QString SearchPaths::stateDirectory() const {
+    return xdgDirectory("XDG_STATE_HOME", QStringLiteral("/.local/state"), homeDirectory());
+}
+
+QString SearchPaths::desktopDataDirectory(ApplicationsFolder folder) const {
+    if (folder != ApplicationsFolder::User)
+        return QStringLiteral("/usr/local/share");
+    return applicationSupportDirectory();
+}
+
 QString SearchPaths::temporaryDirectory() const {
     QString tmp = environment("TMPDIR");
     if (!QDir::isAbsolutePath(tmp))

@@ -33,4 +33,11 @@ bool UserDefaults::setString(const QString& key, const QString& value) {
     return settings.status() == QSettings::NoError;
 }
 
+bool UserDefaults::removeObjectForKey(const QString& key) {
+    QSettings settings(filePath(), QSettings::IniFormat);
+    settings.remove(key);
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
 } // namespace Platform

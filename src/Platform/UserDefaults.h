@@ -16,6 +16,8 @@ public:
     [[nodiscard]] QString stringForKey(const QString& key) const;
     // False when the value could not be written to disk.
     bool setString(const QString& key, const QString& value);
+    // False when the file could not be written without the key.
+    bool removeObjectForKey(const QString& key);
 
     // The file behind the defaults.
     [[nodiscard]] QString filePath() const;

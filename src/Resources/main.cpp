@@ -1,4 +1,5 @@
 #include "AppDelegate.h"
+#include "CommandLine.h"
 #include "Controls/TQMainLayout.h"
 #include "Installation/Installation.h"
 #include "Platform/Bundle.h"
@@ -8,6 +9,7 @@
 #include "Platform/TerminationSignals.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
 #include <QScreen>
 #include <QTimer>
@@ -20,6 +22,14 @@ constexpr std::chrono::seconds stopBudget{2};
 } // namespace
 
 int main(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const QString program = argc > 0 ? QString::fromLocal8Bit(argv[0]) : QString();
+    const CommandLine commandLine(QFileInfo(program).fileName(), arguments);
+    if (const std::optional<int> status = commandLine.runWithoutWindow())
+        return *status;
+
     QApplication app(argc, argv);
     const Platform::ScopedReplacement<Platform::Screen> screen(
         std::make_shared<Platform::Screen>([] {

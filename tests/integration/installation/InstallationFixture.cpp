@@ -13,6 +13,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QThread>
 #include <QUrlQuery>
@@ -50,6 +51,12 @@ QString TestSearchPaths::applicationDirectory(Platform::ApplicationsFolder folde
     if (folder == Platform::ApplicationsFolder::User)
         return SearchPaths::applicationDirectory(folder);
     return m_applications;
+}
+
+QString TestSearchPaths::desktopDataDirectory(Platform::ApplicationsFolder folder) const {
+    if (folder == Platform::ApplicationsFolder::User)
+        return SearchPaths::desktopDataDirectory(folder);
+    return m_applications.isNull() ? QString() : QFileInfo(m_applications).path() + "/share";
 }
 
 bool RecordingWorkspace::openURL(const QUrl& url) {

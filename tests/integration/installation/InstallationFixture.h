@@ -42,11 +42,13 @@ void PrintTo(const Event& event, std::ostream* out);
 // The events of the hits a transport recorded, in the order they were sent.
 [[nodiscard]] QList<Event> eventsOf(const RecordingHitTransport& transport);
 
-// The machine-wide applications folder of the test (or none); the user's stays the default.
+// The machine-wide applications folder of the test (or none), with its data folder "share"
+// beside it; the user's stay the default.
 class TestSearchPaths : public Platform::SearchPaths {
 public:
     explicit TestSearchPaths(QString applications) : m_applications(std::move(applications)) {}
     QString applicationDirectory(Platform::ApplicationsFolder folder) const override;
+    QString desktopDataDirectory(Platform::ApplicationsFolder folder) const override;
 
 private:
     QString m_applications;
