@@ -24,6 +24,11 @@ bool pauseUnlessStopped(std::chrono::milliseconds pause, const std::stop_token& 
     return !wakeUp.wait_for(lock, stop, pause, [] { return false; });
 }
 
+double steadySeconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
 QString defaultDownloadFolder() {
     // Touched first so the shared session outlives the shared downloader.
     (void)Platform::URLSession::sharedPointer();
@@ -69,14 +74,15 @@ TQDownloader::~TQDownloader() {
 }
 
 void TQDownloader::download(const QUrl& url, ProgressHandle progressHandle,
-                            CompletionHandler completionHandler) {
+                            CompletionHandler completionHandler, StatusHandle statusHandle) {
     std::unique_lock lock(m_stopMutex);
     const quint64 generation = m_cancelGeneration;
     lock.unlock();
     m_operationQueue.addOperation([this, url, progressHandle = std::move(progressHandle),
                                    completionHandler = std::move(completionHandler),
-                                   generation]() mutable {
-        start(url, std::move(progressHandle), std::move(completionHandler), generation);
+                                   statusHandle = std::move(statusHandle), generation]() mutable {
+        start(url, std::move(progressHandle), std::move(completionHandler), std::move(statusHandle),
+              generation);
     });
 }
 
@@ -87,12 +93,16 @@ void TQDownloader::resume() {
     m_operationQueue.addOperation([this, generation] {
         if (!m_resumeData)
             return;
-        start(m_url, m_progressHandle, m_completionHandler, generation);
+        start(m_url, m_progressHandle, m_completionHandler, m_statusHandle, generation);
     });
 }
 
 QUrl TQDownloader::cacheURL() const {
     return m_cacheURL;
+}
+
+std::optional<Platform::URLSessionError> TQDownloader::lastFailure() const {
+    return m_lastFailure;
 }
 
 void TQDownloader::cancel() {
@@ -114,9 +124,14 @@ void TQDownloader::setRetryPause(std::chrono::milliseconds pause) {
 }
 
 void TQDownloader::start(const QUrl& url, ProgressHandle progressHandle,
-                         CompletionHandler completionHandler, quint64 generation) {
+                         CompletionHandler completionHandler, StatusHandle statusHandle,
+                         quint64 generation) {
     m_progressHandle = std::move(progressHandle);
     m_completionHandler = std::move(completionHandler);
+    m_statusHandle = std::move(statusHandle);
+    m_status = TransferStatus{m_resumeData ? m_resumeData->length : 0, -1, -1, -1, false};
+    m_rate.reset();
+    m_lastFailure.reset();
     m_errorTryCount = 0;
     m_highWaterMark = m_resumeData ? m_resumeData->length : 0;
     m_url = url;
@@ -151,6 +166,10 @@ void TQDownloader::run(std::chrono::milliseconds pause) {
         options.didWriteData = [this](qint64 total, qint64 expected) {
             didWriteData(total, expected);
         };
+        if (pause.count() > 0) {
+            m_rate.reset();
+            reportStatus(true);
+        }
         const Platform::URLSessionDownloadResult result =
             pauseUnlessStopped(pause, stop)
                 ? m_session->download(m_resumeData ? m_resumeData->url : m_url, m_resumeData,
@@ -186,6 +205,18 @@ void TQDownloader::didWriteData(qint64 totalBytesWritten, qint64 totalBytesExpec
     m_lastProgress = std::clamp(value, 0.0, 100.0);
     if (m_progressHandle)
         m_progressHandle(m_lastProgress, 100.0);
+    m_rate.add(steadySeconds(), totalBytesWritten);
+    m_status = TransferStatus{totalBytesWritten, totalBytesExpectedToWrite, m_rate.bytesPerSecond(),
+                              m_rate.secondsLeft(totalBytesExpectedToWrite), false};
+    reportStatus(false);
+}
+
+void TQDownloader::reportStatus(bool retrying) {
+    m_status.retrying = retrying;
+    if (retrying)
+        m_status.bytesPerSecond = m_status.secondsLeft = -1;
+    if (m_statusHandle)
+        m_statusHandle(m_status);
 }
 
 void TQDownloader::didFinishDownloading(const Platform::URLSessionDownloadResult& result) {
@@ -196,6 +227,9 @@ void TQDownloader::didFinishDownloading(const Platform::URLSessionDownloadResult
     std::filesystem::remove_all(target, error);
     std::filesystem::rename(QFile::encodeName(result.location).toStdString(), target, error);
     if (error) {
+        m_lastFailure = Platform::URLSessionError{Platform::URLSessionError::Kind::File,
+                                                  QString::fromStdString(error.message()), 0,
+                                                  result.response.url};
         Platform::Log::write(QStringLiteral("Cannot save the download as %1: %2")
                                  .arg(destination, QString::fromStdString(error.message())));
         QFile::remove(result.location);
@@ -211,6 +245,7 @@ std::optional<std::chrono::milliseconds>
 TQDownloader::didFail(const Platform::URLSessionDownloadResult& result) {
     using Kind = Platform::URLSessionError::Kind;
     const Platform::URLSessionError& error = *result.error;
+    m_lastFailure = error;
     m_resumeData = result.resumeData;
     if (error.kind == Kind::Cancelled) {
         discardResumeData();

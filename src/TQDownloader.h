@@ -3,6 +3,7 @@
 #include "Platform/OperationQueue.h"
 #include "Platform/ScratchFolder.h"
 #include "Platform/URLSession.h"
+#include "TransferRate.h"
 
 #include <QString>
 #include <QUrl>
@@ -23,6 +24,18 @@ public:
     using ProgressHandle = std::function<void(double value, double total)>;
     // The saved package's file URL, or a null URL when the download failed.
     using CompletionHandler = std::function<void(const QUrl& location)>;
+    // Bytes in the file and the whole length (-1 when the server gave none), the speed over
+    // the last seconds and the time left once meaningful (both negative until known);
+    // `retrying` from a failed attempt whose continuation waits until the next one delivers.
+    struct TransferStatus {
+        qint64 bytesWritten = 0;
+        qint64 bytesExpected = -1;
+        double bytesPerSecond = -1;
+        double secondsLeft = -1;
+        bool retrying = false;
+    };
+    // At least every second or so while a transfer lasts, and at each retry.
+    using StatusHandle = std::function<void(const TransferStatus& status)>;
 
     static TQDownloader& shared();
 
@@ -40,13 +53,17 @@ public:
     TQDownloader& operator=(const TQDownloader&) = delete;
 
     // Continues the transfer kept from an earlier failure, whatever `url` says; otherwise
-    // downloads `url`. Calls run one after another, in order.
+    // downloads `url`. Calls run one after another, in order. `statusHandle` (may be empty)
+    // runs on the downloader's queue like the other two.
     void download(const QUrl& url, ProgressHandle progressHandle,
-                  CompletionHandler completionHandler);
+                  CompletionHandler completionHandler, StatusHandle statusHandle = {});
     // Continues the kept transfer with the last callbacks; nothing while a transfer runs or
     // when nothing is kept.
     void resume();
     [[nodiscard]] QUrl cacheURL() const;
+    // Why the last transfer failed (none after a success). Read it in the completion handler,
+    // on the downloader's queue.
+    [[nodiscard]] std::optional<Platform::URLSessionError> lastFailure() const;
 
     // Ends every transfer started or asked for before this call, within about a second: each
     // completes with a null URL, and neither a partial file nor a record to continue is kept.
@@ -65,7 +82,7 @@ public:
 private:
     // All below run on m_operationQueue.
     void start(const QUrl& url, ProgressHandle progressHandle, CompletionHandler completionHandler,
-               quint64 generation);
+               StatusHandle statusHandle, quint64 generation);
     void run(std::chrono::milliseconds pause);
     [[nodiscard]] std::stop_token beginTransfer(quint64 generation);
     void didWriteData(qint64 totalBytesWritten, qint64 totalBytesExpectedToWrite);
@@ -75,12 +92,17 @@ private:
     didFail(const Platform::URLSessionDownloadResult& result);
     void discardResumeData();
     void finish(const QUrl& location);
+    void reportStatus(bool retrying);
 
     const QUrl m_cacheURL;
     const std::unique_ptr<Platform::ScratchFolder> m_partialFolder;
     const std::shared_ptr<Platform::URLSession> m_session;
     ProgressHandle m_progressHandle;
     CompletionHandler m_completionHandler;
+    StatusHandle m_statusHandle;
+    TransferStatus m_status;
+    TransferRate m_rate;
+    std::optional<Platform::URLSessionError> m_lastFailure;
     std::optional<Platform::URLSessionResumeData> m_resumeData;
     qint64 m_errorTryCount = 0;
     // The most bytes the file has held in this transfer: only passing it counts as progress,
