@@ -31,6 +31,7 @@ void Installation::unarchive(const QUrl& packageURL) {
     m_state = State::Unarchiving;
     markStageStart();
     setStageLabel(QStringLiteral("Installing"));
+    reportDetail({InstallationProgress::Stage::Unpacking});
 
     const QString packagePath = packageURL.toLocalFile();
     const QString baseName = stringByDeletingPathExtension(lastPathComponent(packagePath));
@@ -38,7 +39,9 @@ void Installation::unarchive(const QUrl& packageURL) {
         createUniqueDirectory(baseName, QUrl::fromLocalFile(QFileInfo(packagePath).path()));
     const QString unpackPath = unpackURL.isEmpty() ? QString() : unpackURL.toLocalFile();
     if (unpackPath.isEmpty() || !QFileInfo(unpackPath).isDir()) {
-        failStage(installFail, unpackFolderMissing, unpackPath);
+        failStage(
+            installFail, unpackFolderMissing, unpackPath,
+            writeFailureMessage(QFileInfo(packagePath).path(), QFileInfo(packagePath).size()));
         return;
     }
 
@@ -51,7 +54,7 @@ void Installation::unarchive(const QUrl& packageURL) {
         unarchiveDiskImage(packageURL, unpackURL);
         return;
     }
-    showInstallErrorDialog();
+    showInstallErrorDialog(localized(damagedMessage));
     sendEvent(installFail, unsupportedPackage, extension);
     Platform::Log::write(unsupportedPackage);
 }
@@ -68,7 +71,10 @@ bool Installation::extract(const Extractor& extractor, const QUrl& packageURL,
         return false;
     }
     if (!unpacked)
-        failStage(installFail, extractionFailed, QString());
+        failStage(installFail, extractionFailed, QString(),
+                  writeFailureMessage(unpackURL.toLocalFile(),
+                                      QFileInfo(packageURL.toLocalFile()).size(),
+                                      localized(damagedMessage)));
     return unpacked;
 }
 
@@ -80,7 +86,7 @@ void Installation::unarchiveZip(const QUrl& packageURL, const QUrl& unpackURL) {
     const QStringList listing =
         m_parts.files.listDirectory(unpackURL.toLocalFile(), nullptr).value_or(QStringList());
     if (listing.isEmpty()) {
-        failStage(installFail, bundleMissing, QString());
+        failStage(installFail, bundleMissing, QString(), localized(damagedMessage));
         return;
     }
     const QString folder = unpackURL.toLocalFile() + QLatin1Char('/');
@@ -100,7 +106,7 @@ void Installation::unarchiveDiskImage(const QUrl& packageURL, const QUrl& unpack
     const QStringList entries = listing.value_or(QStringList());
     const auto bundle = std::find_if(entries.cbegin(), entries.cend(), isBundleName);
     if (bundle == entries.cend()) {
-        showInstallErrorDialog();
+        showInstallErrorDialog(localized(damagedMessage));
         sendEvent(installFail, bundleMissing, listing ? debugDescription(*listing) : QString());
         Platform::Log::write(bundleMissing);
         return;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "Installation/InstallationProgress.h"
 #include "Installation/InstallationView.h"
 #include "Platform/MainQueue.h"
 #include "Platform/SearchPaths.h"
+#include "TQDownloader.h"
 
 #include <QString>
 #include <QStringList>
@@ -13,7 +15,6 @@
 #include <mutex>
 #include <stop_token>
 
-class TQDownloader;
 class TQGoogleReporter;
 namespace Platform {
 class FileManager;
@@ -80,7 +81,7 @@ public:
     void startInstall();
     void download(const QUrl& url);
     void endInstall(bool launched);
-    // The error dialog with the message of a lost connection, or with `message`.
+    // The error dialog with the message of a lost connection, or with `message` (localized).
     void showInstallErrorDialog();
     void showInstallErrorDialog(const QString& message);
     // The error dialog's three answers. Main thread.
@@ -128,9 +129,20 @@ private:
     void showInView(std::function<void(InstallationView& view)> work);
     void sendEvent(const QString& category, const QString& action = QString(),
                    const QString& label = QString());
-    // A failed stage: the failure event, the error dialog and the log line.
-    void failStage(const QString& category, const QString& message, const QString& label);
+    // A failed stage: the failure event, the error dialog telling `shown` (the message of a
+    // lost connection when null) and the log line.
+    void failStage(const QString& category, const QString& message, const QString& label,
+                   const QString& shown = QString());
+    // What the dialog tells when writing into `folder` failed: a full disk when less than
+    // `needed` bytes are free there, else `otherwise` (a folder that cannot be written when
+    // null).
+    [[nodiscard]] QString writeFailureMessage(const QString& folder, qint64 needed,
+                                              const QString& otherwise = QString()) const;
+    // What the dialog tells about the download that just failed. Downloader's queue.
+    [[nodiscard]] QString downloadFailureMessage() const;
     void reportProgress(double value);
+    void reportDetail(const InstallationProgress& detail);
+    void didReceiveStatus(const TQDownloader::TransferStatus& status);
     void setStageLabel(const QString& key);
     void markStageStart();
     // Seconds since the stage began, as "%.2f".
@@ -166,6 +178,9 @@ private:
     // The latest progress, handed to the main thread by one pending block at a time.
     std::atomic<double> m_progress{0};
     std::atomic<bool> m_progressPending{false};
+    // The same for the detail; guarded by m_mutex.
+    InstallationProgress m_detail;
+    std::atomic<bool> m_detailPending{false};
 
     Platform::Lifetime m_lifetime;
 };
