@@ -70,6 +70,7 @@ void AppDelegate::applicationDidFinishLaunching() {
         _hideMenuItem->setText(formatted(localized(QStringLiteral("Hide %@")), {displayName}));
     if (_quitMenuItem)
         _quitMenuItem->setText(formatted(localized(QStringLiteral("Quit %@")), {displayName}));
+    addMnemonics(_mainMenu.data());
 
     TQGoogleReporter::shared().configure(TQGoogleReporter::configuredTrackerId());
     const QString product = productID();
@@ -109,6 +110,10 @@ void AppDelegate::showInstallingPromptDialog() {
         delegate->_shouldTerminateNow = true;
         QCoreApplication::exit(0);
     });
+    // The question is moot once the installation is over.
+    if (_windowController)
+        connect(_windowController, &TQWindowController::installationDidEnd, dialog,
+                &TQDialogBox::close);
     dialog->beginSheet(_windowController ? _windowController->window() : nullptr);
 }
 

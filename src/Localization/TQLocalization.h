@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Extensions/StringExtension.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -26,10 +28,13 @@ void localizeStrings(QLineEdit* field);
 // sheet, so the title carries no attributes of its own to keep.
 void localizeStrings(QAbstractButton* button);
 
-// A localized pattern filled in: each "%@" takes the next argument in order, and "%n$@" the
-// n-th argument, so that a translation can reorder them; a placeholder without its argument
-// stays as it is.
-[[nodiscard]] QString formatted(const QString& pattern, const QStringList& arguments);
-
 // A text to appear as it is in a menu item's title, where a "&" marks a shortcut.
 [[nodiscard]] QString literalMenuText(const QString& text);
+
+// Gives every menu of the bar, and every item of each menu, a mnemonic that its siblings do
+// not use: a letter of its source text (the English key it was localized from), initials
+// first, marked where the shown text has it and appended as "(&X)" where it does not (a
+// translation without Latin letters). Texts that already carry one keep it.
+void addMnemonics(QMenuBar* menu);
+// Records the text an item was localized from, for addMnemonics; the first one stays.
+void rememberSourceText(QAction* item, const QString& source);
