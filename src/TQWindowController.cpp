@@ -365,6 +365,9 @@ void TQWindowController::showProgress(double value) {
 
 void TQWindowController::showInstallErrorDialog(const QString& message) {
     // The dialog frees itself once a button was pressed; the installation outlives it.
+    // The failure ends whatever the line under the bar said ("Retrying…").
+    if (_progressDetailLabel)
+        _progressDetailLabel->clear();
     auto* dialog = new TQDialogBox();
     Installation& installation = m_installation;
     dialog->setAlertStyle(TQDialogBox::AlertStyle::Warning);
