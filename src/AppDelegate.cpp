@@ -84,6 +84,7 @@ void AppDelegate::applicationDidFinishLaunching() {
                 connect(shown, &QMenu::aboutToShow, this, &AppDelegate::updateRemoveMenuItem);
         updateRemoveMenuItem();
     }
+    addMnemonics(_mainMenu.data());
 
     TQGoogleReporter::shared().configure(TQGoogleReporter::configuredTrackerId());
     const QString product = productID();
@@ -123,6 +124,10 @@ void AppDelegate::showInstallingPromptDialog() {
         delegate->_shouldTerminateNow = true;
         QCoreApplication::exit(0);
     });
+    // The question is moot once the installation is over.
+    if (_windowController)
+        connect(_windowController, &TQWindowController::installationDidEnd, dialog,
+                &TQDialogBox::close);
     dialog->beginSheet(_windowController ? _windowController->window() : nullptr);
 }
 

@@ -24,6 +24,11 @@ bool pauseUnlessStopped(std::chrono::milliseconds pause, const std::stop_token& 
     return !wakeUp.wait_for(lock, stop, pause, [] { return false; });
 }
 
+double steadySeconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
 QString defaultDownloadFolder() {
     // Touched first so the shared session outlives the shared downloader.
     (void)Platform::URLSession::sharedPointer();
@@ -69,15 +74,17 @@ TQDownloader::~TQDownloader() {
 }
 
 void TQDownloader::download(const QUrl& url, ProgressHandle progressHandle,
-                            CompletionHandler completionHandler, ResponseHandle responseHandle) {
+                            CompletionHandler completionHandler, StatusHandle statusHandle,
+                            ResponseHandle responseHandle) {
     std::unique_lock lock(m_stopMutex);
     const quint64 generation = m_cancelGeneration;
     lock.unlock();
     m_operationQueue.addOperation([this, url, progressHandle = std::move(progressHandle),
                                    completionHandler = std::move(completionHandler),
+                                   statusHandle = std::move(statusHandle),
                                    responseHandle = std::move(responseHandle),
                                    generation]() mutable {
-        start(url, std::move(progressHandle), std::move(completionHandler),
+        start(url, std::move(progressHandle), std::move(completionHandler), std::move(statusHandle),
               std::move(responseHandle), generation);
     });
 }
@@ -89,7 +96,8 @@ void TQDownloader::resume() {
     m_operationQueue.addOperation([this, generation] {
         if (!m_resumeData)
             return;
-        start(m_url, m_progressHandle, m_completionHandler, m_responseHandle, generation);
+        start(m_url, m_progressHandle, m_completionHandler, m_statusHandle, m_responseHandle,
+              generation);
     });
 }
 
@@ -100,6 +108,10 @@ QUrl TQDownloader::cacheURL() const {
 std::optional<QByteArray> TQDownloader::fetchData(const QUrl& url, qint64 maxBytes, QString* error,
                                                   std::stop_token stop) const {
     return m_session->getData(url, maxBytes, error, std::move(stop));
+}
+
+std::optional<Platform::URLSessionError> TQDownloader::lastFailure() const {
+    return m_lastFailure;
 }
 
 void TQDownloader::cancel() {
@@ -121,11 +133,15 @@ void TQDownloader::setRetryPause(std::chrono::milliseconds pause) {
 }
 
 void TQDownloader::start(const QUrl& url, ProgressHandle progressHandle,
-                         CompletionHandler completionHandler, ResponseHandle responseHandle,
-                         quint64 generation) {
+                         CompletionHandler completionHandler, StatusHandle statusHandle,
+                         ResponseHandle responseHandle, quint64 generation) {
     m_progressHandle = std::move(progressHandle);
     m_completionHandler = std::move(completionHandler);
+    m_statusHandle = std::move(statusHandle);
     m_responseHandle = std::move(responseHandle);
+    m_status = TransferStatus{m_resumeData ? m_resumeData->length : 0, -1, -1, -1, false};
+    m_rate.reset();
+    m_lastFailure.reset();
     m_errorTryCount = 0;
     m_highWaterMark = m_resumeData ? m_resumeData->length : 0;
     m_url = url;
@@ -161,6 +177,10 @@ void TQDownloader::run(std::chrono::milliseconds pause) {
             didWriteData(total, expected);
         };
         options.didReceiveResponse = m_responseHandle;
+        if (pause.count() > 0) {
+            m_rate.reset();
+            reportStatus(true);
+        }
         const Platform::URLSessionDownloadResult result =
             pauseUnlessStopped(pause, stop)
                 ? m_session->download(m_resumeData ? m_resumeData->url : m_url, m_resumeData,
@@ -196,6 +216,18 @@ void TQDownloader::didWriteData(qint64 totalBytesWritten, qint64 totalBytesExpec
     m_lastProgress = std::clamp(value, 0.0, 100.0);
     if (m_progressHandle)
         m_progressHandle(m_lastProgress, 100.0);
+    m_rate.add(steadySeconds(), totalBytesWritten);
+    m_status = TransferStatus{totalBytesWritten, totalBytesExpectedToWrite, m_rate.bytesPerSecond(),
+                              m_rate.secondsLeft(totalBytesExpectedToWrite), false};
+    reportStatus(false);
+}
+
+void TQDownloader::reportStatus(bool retrying) {
+    m_status.retrying = retrying;
+    if (retrying)
+        m_status.bytesPerSecond = m_status.secondsLeft = -1;
+    if (m_statusHandle)
+        m_statusHandle(m_status);
 }
 
 void TQDownloader::didFinishDownloading(const Platform::URLSessionDownloadResult& result) {
@@ -206,6 +238,9 @@ void TQDownloader::didFinishDownloading(const Platform::URLSessionDownloadResult
     std::filesystem::remove_all(target, error);
     std::filesystem::rename(QFile::encodeName(result.location).toStdString(), target, error);
     if (error) {
+        m_lastFailure = Platform::URLSessionError{Platform::URLSessionError::Kind::File,
+                                                  QString::fromStdString(error.message()), 0,
+                                                  result.response.url};
         Platform::Log::write(QStringLiteral("Cannot save the download as %1: %2")
                                  .arg(destination, QString::fromStdString(error.message())));
         QFile::remove(result.location);
@@ -221,6 +256,7 @@ std::optional<std::chrono::milliseconds>
 TQDownloader::didFail(const Platform::URLSessionDownloadResult& result) {
     using Kind = Platform::URLSessionError::Kind;
     const Platform::URLSessionError& error = *result.error;
+    m_lastFailure = error;
     m_resumeData = result.resumeData;
     if (error.kind == Kind::Cancelled) {
         discardResumeData();

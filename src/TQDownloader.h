@@ -3,6 +3,7 @@
 #include "Platform/OperationQueue.h"
 #include "Platform/ScratchFolder.h"
 #include "Platform/URLSession.h"
+#include "TransferRate.h"
 
 #include <QString>
 #include <QUrl>
@@ -26,6 +27,18 @@ public:
     // The bytes the response's body will add to the file (-1 when unknown), before any is
     // written; false refuses the body, and the download completes with a null URL.
     using ResponseHandle = std::function<bool(qint64 bodyBytes)>;
+    // Bytes in the file and the whole length (-1 when the server gave none), the speed over
+    // the last seconds and the time left once meaningful (both negative until known);
+    // `retrying` from a failed attempt whose continuation waits until the next one delivers.
+    struct TransferStatus {
+        qint64 bytesWritten = 0;
+        qint64 bytesExpected = -1;
+        double bytesPerSecond = -1;
+        double secondsLeft = -1;
+        bool retrying = false;
+    };
+    // At least every second or so while a transfer lasts, and at each retry.
+    using StatusHandle = std::function<void(const TransferStatus& status)>;
 
     static TQDownloader& shared();
 
@@ -43,9 +56,11 @@ public:
     TQDownloader& operator=(const TQDownloader&) = delete;
 
     // Continues the transfer kept from an earlier failure, whatever `url` says; otherwise
-    // downloads `url`. Calls run one after another, in order.
+    // downloads `url`. Calls run one after another, in order. `statusHandle` (may be empty)
+    // runs on the downloader's queue like the other two.
     void download(const QUrl& url, ProgressHandle progressHandle,
-                  CompletionHandler completionHandler, ResponseHandle responseHandle = {});
+                  CompletionHandler completionHandler, StatusHandle statusHandle = {},
+                  ResponseHandle responseHandle = {});
     // Continues the kept transfer with the last callbacks; nothing while a transfer runs or
     // when nothing is kept.
     void resume();
@@ -54,6 +69,9 @@ public:
     // thread: see URLSession::getData.
     [[nodiscard]] std::optional<QByteArray> fetchData(const QUrl& url, qint64 maxBytes,
                                                       QString* error, std::stop_token stop) const;
+    // Why the last transfer failed (none after a success). Read it in the completion handler,
+    // on the downloader's queue.
+    [[nodiscard]] std::optional<Platform::URLSessionError> lastFailure() const;
 
     // Ends every transfer started or asked for before this call, within about a second: each
     // completes with a null URL, and neither a partial file nor a record to continue is kept.
@@ -72,7 +90,7 @@ public:
 private:
     // All below run on m_operationQueue.
     void start(const QUrl& url, ProgressHandle progressHandle, CompletionHandler completionHandler,
-               ResponseHandle responseHandle, quint64 generation);
+               StatusHandle statusHandle, ResponseHandle responseHandle, quint64 generation);
     void run(std::chrono::milliseconds pause);
     [[nodiscard]] std::stop_token beginTransfer(quint64 generation);
     void didWriteData(qint64 totalBytesWritten, qint64 totalBytesExpectedToWrite);
@@ -82,6 +100,7 @@ private:
     didFail(const Platform::URLSessionDownloadResult& result);
     void discardResumeData();
     void finish(const QUrl& location);
+    void reportStatus(bool retrying);
 
     const QUrl m_cacheURL;
     const std::unique_ptr<Platform::ScratchFolder> m_partialFolder;
@@ -89,6 +108,10 @@ private:
     ProgressHandle m_progressHandle;
     CompletionHandler m_completionHandler;
     ResponseHandle m_responseHandle;
+    StatusHandle m_statusHandle;
+    TransferStatus m_status;
+    TransferRate m_rate;
+    std::optional<Platform::URLSessionError> m_lastFailure;
     std::optional<Platform::URLSessionResumeData> m_resumeData;
     qint64 m_errorTryCount = 0;
     // The most bytes the file has held in this transfer: only passing it counts as progress,

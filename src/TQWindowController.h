@@ -41,6 +41,9 @@ public:
     [[nodiscard]] Installation& installation() const { return m_installation; }
     // The close button only miniaturizes the window; always false.
     bool windowShouldClose();
+    // The Cancel button: stops the installation, which removes what it had half-made and
+    // returns the window to "Install".
+    void cancelInstall();
 
     // InstallationView
     void setInstallButtonTitle(const QString& title) override;
@@ -49,6 +52,9 @@ public:
     // Shows progress in percent, at most every 0.1 s and only for a change of 0.1 or more; a
     // value dropped for coming too soon is shown once the interval has passed.
     void updateProgress(double value) override;
+    // The line under the bar: bytes, speed, time left or "Retrying…" while downloading, then
+    // the stage.
+    void updateProgressDetail(const InstallationProgress& detail) override;
     void showInstallErrorDialog(const QString& message) override;
     void selectInstallDirectory(std::function<void(const QUrl& directory)> answer) override;
     void installationEnded() override;
@@ -59,6 +65,8 @@ public:
     [[nodiscard]] QProgressBar* progressBar() const { return _progressBar; }
     [[nodiscard]] QLabel* progressLabel() const { return _progressLabel; }
     [[nodiscard]] QLabel* downloadLabell() const { return _downloadLabell; }
+    [[nodiscard]] QLabel* progressDetailLabel() const { return _progressDetailLabel; }
+    [[nodiscard]] QPushButton* cancelButton() const { return _cancelButton; }
     [[nodiscard]] TQImageView* logoImageView() const { return _logoImageView; }
     [[nodiscard]] TQImageView* iconImageView() const { return _iconImageView; }
     [[nodiscard]] QLabel* titleLabel() const { return _titleLabel; }
@@ -79,8 +87,14 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+Q_SIGNALS:
+    // The installation is over (launched, failed and answered, or cancelled).
+    void installationDidEnd();
+
 private:
     void showProgress(double value);
+    // Names and descriptions for screen readers, from the texts shown.
+    void describeForAccessibility();
 
     Installation& m_installation;
 
@@ -103,6 +117,8 @@ private:
     QPointer<QProgressBar> _progressBar;
     QPointer<QLabel> _progressLabel;
     QPointer<QLabel> _downloadLabell;
+    QPointer<QLabel> _progressDetailLabel;
+    QPointer<QPushButton> _cancelButton;
 
     QString _installButtonTitle;
 };

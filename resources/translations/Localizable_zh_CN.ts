@@ -42,5 +42,20 @@
     <message><source>Remove %@?</source><translation>移除 %@？</translation></message>
     <message><source>%@ will be removed, with its menu entry and icons.</source><translation>将移除 %@ 及其菜单项和图标。</translation></message>
     <message><source>Log file: %@</source><translation>日志文件：%@</translation></message>
+    <message><source>The server refused the download (HTTP status %@). Please try again later.</source><translation>服务器拒绝了下载请求（HTTP 状态码 %@），请稍后重试。</translation></message>
+    <message><source>The downloaded file is damaged or is not an installation package. Please try again.</source><translation>下载的文件已损坏或不是安装包，请重试。</translation></message>
+    <message><source>There is not enough free disk space. Please free some space and try again.</source><translation>磁盘空间不足，请释放一些空间后重试。</translation></message>
+    <message><source>The folder “%@” cannot be written. Please check its permissions and try again.</source><translation>无法写入文件夹“%@”，请检查其权限后重试。</translation></message>
+    <message><source>%@ of %@</source><translation>%@ / %@</translation></message>
+    <message><source>%@/s</source><translation>%@/秒</translation></message>
+    <message><source>%@ s left</source><translation>剩余 %@ 秒</translation></message>
+    <message><source>%@ min left</source><translation>剩余 %@ 分钟</translation></message>
+    <message><source>Retrying…</source><translation>正在重试…</translation></message>
+    <message><source>Unpacking…</source><translation>正在解压…</translation></message>
+    <message><source>Installing…</source><translation>正在安装…</translation></message>
+    <message><source>Warning</source><translation>警告</translation></message>
+    <message><source>Information</source><translation>信息</translation></message>
+    <message><source>%@ logo</source><translation>%@ 标志</translation></message>
+    <message><source>%@ icon</source><translation>%@ 图标</translation></message>
 </context>
 </TS>

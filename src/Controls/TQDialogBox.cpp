@@ -1,5 +1,6 @@
 #include "Controls/TQDialogBox.h"
 
+#include "Controls/TQAppearance.h"
 #include "Controls/TQImageView.h"
 #include "Controls/TQLayoutLoader.h"
 #include "Controls/ViewExtension.h"
@@ -7,6 +8,7 @@
 #include "Platform/Log.h"
 
 #include <QKeySequence>
+#include <QShortcut>
 
 namespace {
 
@@ -19,13 +21,26 @@ struct ButtonStyle {
     QString alternateTitle;
 };
 
-const ButtonStyle firstStyle{QStringLiteral("background-color: #4E69FF; border: none;"),
-                             QStringLiteral("#FFFFFF"), QStringLiteral("#C0C0C0")};
-const ButtonStyle secondStyle{
-    QStringLiteral("background-color: transparent; border: 1px solid #ECECEC;"),
-    QStringLiteral("#4B4B4B"), QStringLiteral("#A0A0A4")};
-const ButtonStyle thirdStyle{QStringLiteral("background-color: #EAEEFF; border: none;"),
-                             QStringLiteral("#6279FE"), QStringLiteral("#B0BDFF")};
+QString rgb(const QColor& color) {
+    return color.name().toUpper();
+}
+
+// The first is the accent button; the others must still read as buttons one can press.
+ButtonStyle firstStyle() {
+    return {
+        QStringLiteral("background-color: %1; border: none;").arg(rgb(TQAppearance::accentColor())),
+        QStringLiteral("#FFFFFF"), QStringLiteral("#C0C0C0")};
+}
+
+ButtonStyle secondStyle() {
+    return {QStringLiteral("background-color: transparent; border: 1px solid #C4C4C4;"),
+            QStringLiteral("#4B4B4B"), QStringLiteral("#A0A0A4")};
+}
+
+ButtonStyle thirdStyle() {
+    return {QStringLiteral("background-color: #EAEEFF; border: none;"),
+            rgb(TQAppearance::accentTextColor()), QStringLiteral("#B0BDFF")};
+}
 
 // The layer part of a button's style: its corner radius, background and border.
 void styleLayer(QPushButton* button, const ButtonStyle& style) {
@@ -36,15 +51,20 @@ void styleLayer(QPushButton* button, const ButtonStyle& style) {
 }
 
 // A styled title: centred, the system font at 14 points, the title colour, and the alternate
-// colour while the button is held down.
+// colour while the button is held down. Screen readers get the title without its padding.
 void styleTitle(QPushButton* button, const ButtonStyle& style, const QString& title) {
     if (!button)
         return;
     button->setText(title);
+    button->setAccessibleName(title.trimmed());
+    button->setFont(TQAppearance::font(14));
     button->setStyleSheet(
-        QStringLiteral("QPushButton { border-radius: 3px; %1 font-size: 14pt; color: %2; "
+        QStringLiteral("QPushButton { border-radius: 3px; %1 color: %2; padding: 4px 8px; "
                        "text-align: center; } QPushButton:pressed { color: %3; }")
             .arg(style.layer, style.title, style.alternateTitle));
+    // The layout's minimum would otherwise win over a long title.
+    button->ensurePolished();
+    button->setMinimumSize(button->minimumSize().expandedTo(button->sizeHint()));
 }
 
 } // namespace
@@ -60,6 +80,7 @@ TQDialogBox::TQDialogBox() {
     if (_thirdButton)
         connect(_thirdButton, &QPushButton::clicked, this, &TQDialogBox::clickThirdButton);
     awakeFromNib();
+    addKeyboardAnswers();
 }
 
 bool TQDialogBox::checkLayout(QString* error) {
@@ -94,10 +115,37 @@ TQDialogBox::~TQDialogBox() {
 }
 
 void TQDialogBox::awakeFromNib() {
-    styleLayer(_firstButton, firstStyle);
-    styleLayer(_secondButton, secondStyle);
-    styleLayer(_thirdButton, thirdStyle);
+    styleLayer(_firstButton, firstStyle());
+    styleLayer(_secondButton, secondStyle());
+    styleLayer(_thirdButton, thirdStyle());
     localizeString();
+    setAlertStyle(AlertStyle::Informational);
+}
+
+void TQDialogBox::addKeyboardAnswers() {
+    if (!_view)
+        return;
+    const auto answer = [this](const QKeySequence& key, auto press) {
+        new QShortcut(key, _view, press);
+    };
+    const auto pressFirst = [this] {
+        if (_firstButton && _firstButton->isVisibleTo(_view))
+            _firstButton->click();
+    };
+    answer(QKeySequence(Qt::Key_Return), pressFirst);
+    answer(QKeySequence(Qt::Key_Enter), pressFirst);
+    answer(QKeySequence(Qt::Key_Escape), [this] {
+        if (QPushButton* last = lastShownButton())
+            last->click();
+    });
+}
+
+// The buttons stand third, second, first from left to right; the last added is leftmost.
+QPushButton* TQDialogBox::lastShownButton() const {
+    for (QPushButton* button : {_thirdButton.data(), _secondButton.data(), _firstButton.data()})
+        if (button && button->isVisibleTo(_view))
+            return button;
+    return nullptr;
 }
 
 void TQDialogBox::localizeString() {
@@ -110,28 +158,42 @@ void TQDialogBox::localizeString() {
 
 void TQDialogBox::setTitle(const QString& title) {
     _title = title;
-    if (_view)
+    if (_view) {
         _view->setWindowTitle(title);
+        _view->setAccessibleName(title);
+    }
     if (_titleLabel)
         _titleLabel->setText(title);
 }
 
 void TQDialogBox::setMessage(const QString& message) {
     _message = message;
+    if (_view)
+        _view->setAccessibleDescription(message);
     if (_messageLabel)
         _messageLabel->setText(message);
 }
 
+void TQDialogBox::setAlertStyle(AlertStyle style) {
+    if (!_iconImageView)
+        return;
+    const bool warning = style == AlertStyle::Warning;
+    if (warning)
+        _iconImageView->setImageName(QStringLiteral("images/warningIcon.png"));
+    _iconImageView->setAccessibleName(
+        localized(warning ? QStringLiteral("Warning") : QStringLiteral("Information")));
+}
+
 void TQDialogBox::setFirstButtonTitle(const QString& title) {
-    styleTitle(_firstButton, firstStyle, title);
+    styleTitle(_firstButton, firstStyle(), title);
 }
 
 void TQDialogBox::setSecondButtonTitle(const QString& title) {
-    styleTitle(_secondButton, secondStyle, title);
+    styleTitle(_secondButton, secondStyle(), title);
 }
 
 void TQDialogBox::setThirdButtonTitle(const QString& title) {
-    styleTitle(_thirdButton, thirdStyle, title);
+    styleTitle(_thirdButton, thirdStyle(), title);
 }
 
 void TQDialogBox::addAction(const QString& title, const QString& keyEquivalent,
@@ -163,9 +225,21 @@ void TQDialogBox::beginSheet(QWidget* window) {
         delete this;
         return;
     }
+    // As wide as the buttons need and at least the layout's width; as high as the wrapped
+    // texts need at that width. The buttons' style sheets count only once they are polished.
+    _view->ensurePolished();
+    const int width = std::max(_view->minimumWidth(), _view->minimumSizeHint().width());
+    _view->resize(width, _view->hasHeightForWidth() ? _view->heightForWidth(width)
+                                                    : _view->sizeHint().height());
     ::beginSheet(_view, window, nullptr);
     _sheetWindow = window;
     _strongSelf.reset(this);
+    if (_firstButton && _firstButton->isVisibleTo(_view))
+        _firstButton->setFocus();
+}
+
+void TQDialogBox::close() {
+    dismiss(nullptr);
 }
 
 void TQDialogBox::clickFirstButton() {

@@ -13,12 +13,16 @@
 
 // The installer's own three-button dialog, shown as a sheet on a window. Create it with new;
 // once beginSheet() has been called it keeps itself alive while shown and frees itself after
-// a button press, so its creator keeps no reference. A dialog that is never shown is deleted
-// by its creator. Main thread only.
+// a button press (or close()), so its creator keeps no reference. A dialog that is never
+// shown is deleted by its creator. On the sheet, Return presses the first button and Escape
+// the last one shown. Main thread only.
 class TQDialogBox : public QObject {
     Q_OBJECT
 
 public:
+    // The icon beside the title: the layout's own, or a warning for errors.
+    enum class AlertStyle { Informational, Warning };
+
     TQDialogBox();
     ~TQDialogBox() override;
 
@@ -29,10 +33,14 @@ public:
 
     void setTitle(const QString& title);
     void setMessage(const QString& message);
+    void setAlertStyle(AlertStyle style);
     // Fills the first free button; a fourth action is ignored.
     void addAction(const QString& title, const QString& keyEquivalent,
                    std::function<void()> callback);
+    // Sizes the dialog to its texts and shows it as a sheet on `window`.
     void beginSheet(QWidget* window);
+    // Ends the sheet without calling any action; the dialog frees itself.
+    void close();
 
     // --- Window side ---
 
@@ -73,6 +81,9 @@ private:
     void awakeFromNib();
     void localizeString();
     void dismiss(const std::function<void()>& callback);
+    // Return presses the first button, Escape the last one shown.
+    void addKeyboardAnswers();
+    [[nodiscard]] QPushButton* lastShownButton() const;
 
     QPointer<QWidget> _sheetWindow;
     std::unique_ptr<TQDialogBox> _strongSelf;

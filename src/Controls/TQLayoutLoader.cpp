@@ -1,5 +1,7 @@
 #include "Controls/TQLayoutLoader.h"
 
+#include "Controls/TQAppearance.h"
+#include "Controls/TQButton.h"
 #include "Controls/TQImageView.h"
 #include "Platform/Bundle.h"
 
@@ -30,14 +32,19 @@ QWidget* TQLayoutLoader::loadLayout(const QString& name, QWidget* parent, QStrin
     if (!widget && error)
         *error = QStringLiteral("The layout %1 cannot be loaded: %2")
                      .arg(file.fileName(), loader.errorString());
+    TQAppearance::scaleFonts(widget);
     return widget;
 }
 
 QWidget* TQLayoutLoader::createWidget(const QString& className, QWidget* parent,
                                       const QString& name) {
-    if (className != QLatin1String("TQImageView"))
+    QWidget* widget = nullptr;
+    if (className == QLatin1String("TQImageView"))
+        widget = new TQImageView(parent);
+    else if (className == QLatin1String("TQButton"))
+        widget = new TQButton(parent);
+    else
         return QUiLoader::createWidget(className, parent, name);
-    auto* view = new TQImageView(parent);
-    view->setObjectName(name);
-    return view;
+    widget->setObjectName(name);
+    return widget;
 }

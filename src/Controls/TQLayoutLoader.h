@@ -7,7 +7,8 @@
 
 // Loads the layouts (.ui) of the installer bundle's Resources folder at run time. Texts come
 // out exactly as the layout carries them (they are localization keys, localized in place by
-// their owners), and images are found beside the layout.
+// their owners), images are found beside the layout, and fonts grow with a large desktop
+// font (TQAppearance::scaleFonts).
 class TQLayoutLoader : public QUiLoader {
     Q_OBJECT
 

@@ -3,6 +3,7 @@
 #include "Extensions/ColorExtension.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QPainter>
 
 TQMaskWindow::TQMaskWindow(const QSize& size, QWidget* parent)
@@ -21,6 +22,9 @@ void TQMaskWindow::setHasShadow(bool hasShadow) {
 }
 
 void TQMaskWindow::attach() {
+    // Wayland places a transient window itself and ignores coordinates.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        return;
     const QWidget* parent = parentWidget();
     const QRect content = parent->geometry();
     move(content.x() + (content.width() - width()) / 2, content.y());

@@ -28,6 +28,7 @@ QWidget* contentView(QWidget* window) {
 void beginSheet(QWidget* view, QWidget* parent, std::function<void(int returnCode)> handler) {
     auto* sheet = new TQMaskWindow(view->size(), parent);
     sheet->setHasShadow(true);
+    sheet->setWindowTitle(view->windowTitle());
     view->setParent(sheet);
     view->move(0, 0);
     view->show();

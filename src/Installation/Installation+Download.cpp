@@ -49,6 +49,7 @@ void Installation::startInstall() {
 void Installation::download(const QUrl& url) {
     m_state = State::Downloading;
     markStageStart();
+    reportDetail(InstallationProgress{});
     if (url.isEmpty()) {
         failStage(downloadFail, downloadAddressEmpty, QString());
         return;
@@ -62,6 +63,7 @@ void Installation::download(const QUrl& url) {
             if (!stop.stop_requested() && !*refused)
                 didDownload(location);
         },
+        [this](const TQDownloader::TransferStatus& status) { didReceiveStatus(status); },
         [this, refused](qint64 bytes) {
             *refused =
                 !hasRoom(preflightDownload, m_parts.downloader.cacheURL().toLocalFile(), bytes);
@@ -69,10 +71,16 @@ void Installation::download(const QUrl& url) {
         });
 }
 
+void Installation::didReceiveStatus(const TQDownloader::TransferStatus& status) {
+    reportDetail({InstallationProgress::Stage::Downloading, status.bytesWritten,
+                  status.bytesExpected, status.bytesPerSecond, status.secondsLeft,
+                  status.retrying});
+}
+
 void Installation::didDownload(const QUrl& location) {
     const QString path = location.isEmpty() ? QString() : location.toLocalFile();
     if (path.isEmpty() || !m_parts.files.itemExistsAtPath(path)) {
-        failStage(downloadFail, downloadFailed, path);
+        failStage(downloadFail, downloadFailed, path, downloadFailureMessage());
         return;
     }
     const bool signedPackages = !packagePublicKey().isNull();
@@ -83,6 +91,23 @@ void Installation::didDownload(const QUrl& location) {
     sendEvent(downloadSuccess);
     sendEvent(downloadTimeInterval, stageDuration());
     unarchive(location, verified ? verified->url() : QUrl());
+}
+
+// A lost connection or a stalled server keeps the dialog's first message.
+QString Installation::downloadFailureMessage() const {
+    using Kind = Platform::URLSessionError::Kind;
+    const std::optional<Platform::URLSessionError> failure = m_parts.downloader.lastFailure();
+    if (failure && failure->kind == Kind::HTTPStatus)
+        return formatted(localized(refusedMessage), {QString::number(failure->statusCode)});
+    if (failure && failure->kind == Kind::File) {
+        qint64 needed = 0;
+        {
+            std::lock_guard lock(m_mutex);
+            needed = m_detail.bytesTotal;
+        }
+        return writeFailureMessage(m_parts.downloader.cacheURL().toLocalFile(), needed);
+    }
+    return QString();
 }
 
 void Installation::endInstall(bool launched) {
@@ -99,8 +124,7 @@ void Installation::endInstall(bool launched) {
 }
 
 void Installation::showInstallErrorDialog() {
-    showInstallErrorDialog(
-        localized(QStringLiteral("Please make sure you have Internet connection and try again.")));
+    showInstallErrorDialog(localized(noConnectionMessage));
 }
 
 void Installation::showInstallErrorDialog(const QString& message) {

@@ -13,14 +13,18 @@ using namespace InstallationTable;
 void Installation::install(const QUrl& bundleURL) {
     m_state = State::Installing;
     markStageStart();
+    reportDetail({InstallationProgress::Stage::Installing});
     const QString bundlePath = bundleURL.toLocalFile();
     if (!m_parts.files.itemExistsAtPath(bundlePath)) {
-        failStage(installFail, bundleMissing, bundlePath);
+        failStage(installFail, bundleMissing, bundlePath, localized(damagedMessage));
         return;
     }
     const QUrl directory = installDirectoryURL();
     if (directory.isEmpty()) {
-        failStage(installFail, applicationsFolderMissing, QString());
+        failStage(installFail, applicationsFolderMissing, QString(),
+                  writeFailureMessage(Platform::SearchPaths::shared().applicationDirectory(
+                                          Platform::ApplicationsFolder::User),
+                                      0));
         return;
     }
     if (!hasRoom(preflightInstall, directory.toLocalFile(),

@@ -31,6 +31,7 @@ void Installation::unarchive(const QUrl& packageURL, const QUrl& verifiedURL) {
     m_state = State::Unarchiving;
     markStageStart();
     setStageLabel(QStringLiteral("Installing"));
+    reportDetail({InstallationProgress::Stage::Unpacking});
 
     const QString packagePath = packageURL.toLocalFile();
     const QUrl source = verifiedURL.isEmpty() ? packageURL : verifiedURL;
@@ -41,7 +42,9 @@ void Installation::unarchive(const QUrl& packageURL, const QUrl& verifiedURL) {
         createUniqueDirectory(baseName, QUrl::fromLocalFile(QFileInfo(packagePath).path()));
     const QString unpackPath = unpackURL.isEmpty() ? QString() : unpackURL.toLocalFile();
     if (unpackPath.isEmpty() || !QFileInfo(unpackPath).isDir()) {
-        failStage(installFail, unpackFolderMissing, unpackPath);
+        failStage(
+            installFail, unpackFolderMissing, unpackPath,
+            writeFailureMessage(QFileInfo(packagePath).path(), QFileInfo(packagePath).size()));
         return;
     }
 
@@ -54,7 +57,7 @@ void Installation::unarchive(const QUrl& packageURL, const QUrl& verifiedURL) {
         unarchiveDiskImage(source, unpackURL);
         return;
     }
-    showInstallErrorDialog();
+    showInstallErrorDialog(localized(damagedMessage));
     sendEvent(installFail, unsupportedPackage, extension);
     Platform::Log::write(unsupportedPackage);
 }
@@ -71,7 +74,10 @@ bool Installation::extract(const Extractor& extractor, const QUrl& packageURL,
         return false;
     }
     if (!unpacked)
-        failStage(installFail, extractionFailed, QString());
+        failStage(installFail, extractionFailed, QString(),
+                  writeFailureMessage(unpackURL.toLocalFile(),
+                                      QFileInfo(packageURL.toLocalFile()).size(),
+                                      localized(damagedMessage)));
     return unpacked;
 }
 
@@ -83,7 +89,7 @@ void Installation::unarchiveZip(const QUrl& packageURL, const QUrl& unpackURL) {
     const QStringList listing =
         m_parts.files.listDirectory(unpackURL.toLocalFile(), nullptr).value_or(QStringList());
     if (listing.isEmpty()) {
-        failStage(installFail, bundleMissing, QString());
+        failStage(installFail, bundleMissing, QString(), localized(damagedMessage));
         return;
     }
     const QString folder = unpackURL.toLocalFile() + QLatin1Char('/');
@@ -103,7 +109,7 @@ void Installation::unarchiveDiskImage(const QUrl& packageURL, const QUrl& unpack
     const QStringList entries = listing.value_or(QStringList());
     const auto bundle = std::find_if(entries.cbegin(), entries.cend(), isBundleName);
     if (bundle == entries.cend()) {
-        showInstallErrorDialog();
+        showInstallErrorDialog(localized(damagedMessage));
         sendEvent(installFail, bundleMissing, listing ? debugDescription(*listing) : QString());
         Platform::Log::write(bundleMissing);
         return;

@@ -2,6 +2,7 @@
 
 #include "Extensions/StringExtension.h"
 #include "GoogleReporter/TQGoogleReporter.h"
+#include "Installation/InstallationTable.h"
 #include "Platform/FileManager.h"
 #include "Platform/Log.h"
 #include "Platform/Workspace.h"
@@ -108,13 +109,23 @@ void Installation::sendEvent(const QString& category, const QString& action, con
 }
 
 void Installation::failStage(const QString& category, const QString& message, const QString& label,
-                             const QString& dialogMessage) {
+                             const QString& shown) {
     sendEvent(category, message, label);
-    if (dialogMessage.isNull())
+    if (shown.isNull())
         showInstallErrorDialog();
     else
-        showInstallErrorDialog(dialogMessage);
+        showInstallErrorDialog(shown);
     Platform::Log::write(message);
+}
+
+QString Installation::writeFailureMessage(const QString& folder, qint64 needed,
+                                          const QString& otherwise) const {
+    const std::optional<qint64> available = m_parts.files.availableBytesAtPath(folder);
+    if (available && *available < needed)
+        return localized(InstallationTable::diskFullMessage);
+    if (!otherwise.isNull())
+        return otherwise;
+    return formatted(localized(InstallationTable::unwritableMessage), {folder});
 }
 
 // Progress comes many times a second; one block at a time carries the latest value over.
@@ -127,6 +138,25 @@ void Installation::reportProgress(double value) {
         m_progressPending = false;
         if (m_view && !stop.stop_requested())
             m_view->updateProgress(m_progress);
+    });
+}
+
+void Installation::reportDetail(const InstallationProgress& detail) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_detail = detail;
+    }
+    if (m_detailPending.exchange(true))
+        return;
+    Platform::mainQueue().addOperation(m_lifetime, [this, stop = stopToken()] {
+        m_detailPending = false;
+        InstallationProgress latest;
+        {
+            std::lock_guard lock(m_mutex);
+            latest = m_detail;
+        }
+        if (m_view && !stop.stop_requested())
+            m_view->updateProgressDetail(latest);
     });
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "Installation/InstallationProgress.h"
 #include "Installation/InstallationView.h"
 #include "Platform/MainQueue.h"
 #include "Platform/SearchPaths.h"
+#include "TQDownloader.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,7 +17,6 @@
 #include <optional>
 #include <stop_token>
 
-class TQDownloader;
 class TQGoogleReporter;
 class VerifiedPackage;
 namespace Platform {
@@ -86,7 +87,7 @@ public:
     void startInstall();
     void download(const QUrl& url);
     void endInstall(bool launched);
-    // The error dialog with the message of a lost connection, or with `message`.
+    // The error dialog with the message of a lost connection, or with `message` (localized).
     void showInstallErrorDialog();
     void showInstallErrorDialog(const QString& message);
     // The error dialog's three answers. Main thread.
@@ -141,11 +142,20 @@ private:
     void showInView(std::function<void(InstallationView& view)> work);
     void sendEvent(const QString& category, const QString& action = QString(),
                    const QString& label = QString());
-    // A failed stage: the failure event, the error dialog (with `dialogMessage` when given)
-    // and the log line.
+    // A failed stage: the failure event, the error dialog telling `shown` (the message of a
+    // lost connection when null) and the log line.
     void failStage(const QString& category, const QString& message, const QString& label,
-                   const QString& dialogMessage = QString());
+                   const QString& shown = QString());
+    // What the dialog tells when writing into `folder` failed: a full disk when less than
+    // `needed` bytes are free there, else `otherwise` (a folder that cannot be written when
+    // null).
+    [[nodiscard]] QString writeFailureMessage(const QString& folder, qint64 needed,
+                                              const QString& otherwise = QString()) const;
+    // What the dialog tells about the download that just failed. Downloader's queue.
+    [[nodiscard]] QString downloadFailureMessage() const;
     void reportProgress(double value);
+    void reportDetail(const InstallationProgress& detail);
+    void didReceiveStatus(const TQDownloader::TransferStatus& status);
     void setStageLabel(const QString& key);
     void markStageStart();
     // Seconds since the stage began, as "%.2f".
@@ -190,6 +200,9 @@ private:
     // The latest progress, handed to the main thread by one pending block at a time.
     std::atomic<double> m_progress{0};
     std::atomic<bool> m_progressPending{false};
+    // The same for the detail; guarded by m_mutex.
+    InstallationProgress m_detail;
+    std::atomic<bool> m_detailPending{false};
 
     Platform::Lifetime m_lifetime;
 };

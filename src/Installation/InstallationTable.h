@@ -50,4 +50,17 @@ inline const QString applicationsFolderMissing = QStringLiteral("安装失败：
 inline const QString copyFailed = QStringLiteral("安装失败：拷贝应用程序包失败");
 inline const QString launchFailed = QStringLiteral("应用程序启动失败");
 
+// What the error dialog tells, by the cause of the failure (localization keys; "%@" is
+// filled in after lookup).
+inline const QString noConnectionMessage =
+    QStringLiteral("Please make sure you have Internet connection and try again.");
+inline const QString refusedMessage =
+    QStringLiteral("The server refused the download (HTTP status %@). Please try again later.");
+inline const QString damagedMessage = QStringLiteral(
+    "The downloaded file is damaged or is not an installation package. Please try again.");
+inline const QString diskFullMessage =
+    QStringLiteral("There is not enough free disk space. Please free some space and try again.");
+inline const QString unwritableMessage = QStringLiteral(
+    "The folder “%@” cannot be written. Please check its permissions and try again.");
+
 } // namespace InstallationTable

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Installation/InstallationProgress.h"
+
 #include <QString>
 #include <QUrl>
 #include <functional>
@@ -18,6 +20,9 @@ public:
     virtual void setStageLabel(const QString& text) = 0;
     // Progress of the whole installation in percent; the view throttles it.
     virtual void updateProgress(double value) = 0;
+    // What the installation is doing, for the line under the bar; a view without one
+    // ignores it.
+    virtual void updateProgressDetail(const InstallationProgress&) {}
     // The error dialog telling `message`, whose buttons answer through Installation::tryAgain,
     // directDownload and quitAfterError.
     virtual void showInstallErrorDialog(const QString& message) = 0;

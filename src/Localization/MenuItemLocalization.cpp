@@ -13,5 +13,6 @@ void localizeStrings(QAction* item) {
         localizeStrings(submenu);
         return;
     }
+    rememberSourceText(item, item->text());
     item->setText(localized(item->text()));
 }

@@ -15,6 +15,7 @@ void localizeStrings(QMenuBar* menu) {
 void localizeStrings(QMenu* menu) {
     if (!menu)
         return;
+    rememberSourceText(menu->menuAction(), menu->title());
     menu->setTitle(localized(menu->title()));
     for (QAction* item : menu->actions())
         localizeStrings(item);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Extensions/StringExtension.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -28,3 +30,11 @@ void localizeStrings(QAbstractButton* button);
 
 // A text to appear as it is in a menu item's title, where a "&" marks a shortcut.
 [[nodiscard]] QString literalMenuText(const QString& text);
+
+// Gives every menu of the bar, and every item of each menu, a mnemonic that its siblings do
+// not use: a letter of its source text (the English key it was localized from), initials
+// first, marked where the shown text has it and appended as "(&X)" where it does not (a
+// translation without Latin letters). Texts that already carry one keep it.
+void addMnemonics(QMenuBar* menu);
+// Records the text an item was localized from, for addMnemonics; the first one stays.
+void rememberSourceText(QAction* item, const QString& source);

@@ -11,11 +11,11 @@ constexpr long kMaximumRedirects = 20;
 // A server that trickles a few bytes a second would otherwise keep a transfer alive forever.
 constexpr long kLowestSpeed = 1024;
 
+} // namespace
+
 int abortWhenStopped(void* stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return static_cast<const std::stop_token*>(stop)->stop_requested() ? 1 : 0;
 }
-
-} // namespace
 
 void initializeOnce() {
     static std::once_flag once;

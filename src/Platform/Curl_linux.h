@@ -30,6 +30,10 @@ void initializeOnce();
 [[nodiscard]] EasyHandle makeHandle(const QUrl& url, const URLSession::Configuration& configuration,
                                     const std::stop_token& stop, char* errorBuffer);
 
+// libcurl's periodic call of every handle: non-zero ends the transfer once `stop` (a
+// std::stop_token) is requested. A handle that hooks the call for more polls this first.
+int abortWhenStopped(void* stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+
 [[nodiscard]] QString describe(CURLcode code, const char* errorBuffer);
 // Cancelled when the transfer ended because `stop` was requested.
 [[nodiscard]] URLSessionError::Kind kindOf(CURLcode code, const std::stop_token& stop);

@@ -25,6 +25,9 @@ public:
     [[nodiscard]] virtual bool isReadableFileAtPath(const QString& path) const;
     [[nodiscard]] virtual bool isWritableFileAtPath(const QString& path) const;
     [[nodiscard]] virtual bool isExecutableFileAtPath(const QString& path) const;
+    // Bytes the current user may still write on the file system that holds the path; nothing
+    // when that cannot be read.
+    [[nodiscard]] virtual std::optional<qint64> availableBytesAtPath(const QString& path) const;
     // The item's attributes as readable text, a link's own rather than its target's:
     //   {
     //       NSFileType = NSFileTypeDirectory;

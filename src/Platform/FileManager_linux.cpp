@@ -14,6 +14,7 @@
 #include <pwd.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <vector>
 
@@ -304,6 +305,13 @@ bool FileManager::isWritableFileAtPath(const QString& path) const {
 
 bool FileManager::isExecutableFileAtPath(const QString& path) const {
     return ::access(QFile::encodeName(path).constData(), X_OK) == 0;
+}
+
+std::optional<qint64> FileManager::availableBytesAtPath(const QString& path) const {
+    struct statvfs info {};
+    if (::statvfs(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return qint64(info.f_bavail) * qint64(info.f_frsize);
 }
 
 QString FileManager::itemAttributesDescription(const QString& path) const {

@@ -58,7 +58,8 @@ struct URLSessionDownloadOptions {
     // the temporary directory.
     QString temporaryDirectory;
     // Bytes in the file and the file's whole length (-1 when the server gave none), on the
-    // calling thread, at most every 20 ms and once at the end.
+    // calling thread, at most every 20 ms, at least every second once the body has begun
+    // (also while nothing arrives), and once at the end.
     std::function<void(qint64 totalBytesWritten, qint64 totalBytesExpectedToWrite)> didWriteData;
 };
 

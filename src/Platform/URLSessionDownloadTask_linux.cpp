@@ -18,6 +18,8 @@ namespace {
 constexpr long kReceiveBufferSize = 512 * 1024;
 // Progress reaches the delegate at most this often, and once more at the end.
 constexpr std::chrono::milliseconds kProgressInterval{20};
+// ...and at least this often once the body is under way, so a stall shows as one.
+constexpr std::chrono::milliseconds kQuietInterval{1000};
 
 struct ContentRange {
     qint64 first = 0;
@@ -79,6 +81,23 @@ size_t URLSessionDownloadTask::onHeader(char* data, size_t size, size_t count, v
 
 size_t URLSessionDownloadTask::onBody(char* data, size_t size, size_t count, void* task) {
     return static_cast<URLSessionDownloadTask*>(task)->body(data, size * count);
+}
+
+int URLSessionDownloadTask::onTransferInfo(void* task, curl_off_t, curl_off_t, curl_off_t,
+                                           curl_off_t) {
+    return static_cast<URLSessionDownloadTask*>(task)->transferInfo();
+}
+
+int URLSessionDownloadTask::transferInfo() {
+    if (Curl::abortWhenStopped(const_cast<std::stop_token*>(&m_stop), 0, 0, 0, 0) != 0)
+        return 1;
+    const auto now = std::chrono::steady_clock::now();
+    if (m_decided && !m_failure && m_outcome == Outcome::Done &&
+        now - m_lastProgress >= kQuietInterval) {
+        m_lastProgress = now;
+        reportProgress();
+    }
+    return 0;
 }
 
 // Continues in the partial file of the record when it is still what the record says.
@@ -147,6 +166,8 @@ URLSessionDownloadTask::Outcome URLSessionDownloadTask::attempt(qint64 offset) {
         return Outcome::Failed;
     }
     m_handle = handle.get();
+    curl_easy_setopt(m_handle, CURLOPT_XFERINFOFUNCTION, onTransferInfo);
+    curl_easy_setopt(m_handle, CURLOPT_XFERINFODATA, this);
     Curl::HeaderList headers;
     const QByteArray range = "Range: bytes=" + QByteArray::number(offset) + "-";
     const QByteArray ifRange = "If-Range: " + m_validator;

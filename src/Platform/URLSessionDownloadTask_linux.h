@@ -31,6 +31,7 @@ private:
 
     static size_t onHeader(char* data, size_t size, size_t count, void* task);
     static size_t onBody(char* data, size_t size, size_t count, void* task);
+    static int onTransferInfo(void* task, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
     bool adopt(const URLSessionResumeData& resumeData);
     bool createFile();
@@ -45,6 +46,8 @@ private:
     bool accept();
     size_t body(const char* data, size_t size);
     void reportProgress();
+    // libcurl's periodic call: polls the stop request and reports a transfer that went quiet.
+    int transferInfo();
     URLSessionDownloadResult complete();
 
     const URLSession::Configuration m_configuration;

@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 #include "CommandLine.h"
+#include "Controls/TQAppearance.h"
 #include "Controls/TQMainLayout.h"
 #include "Installation/Installation.h"
 #include "Platform/Bundle.h"
@@ -38,6 +39,7 @@ int main(int argc, char* argv[]) {
         }));
     QApplication::setWindowIcon(
         QIcon(Platform::Bundle::main().resourcePath() + QStringLiteral("/images/icon.png")));
+    TQAppearance::apply();
 
     Installation installation(Installation::systemCollaborators());
     QString error;
@@ -49,8 +51,10 @@ int main(int argc, char* argv[]) {
     // Asked from outside to end: quit as the menu's confirmed Quit would.
     Platform::TerminationSignals::handleWith([] { QCoreApplication::exit(0); });
     QMainWindow* window = layout->window();
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        window->move(screen->availableGeometry().center() - window->rect().center());
+    // Wayland centres a new window itself and ignores coordinates.
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary && !QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        window->move(primary->availableGeometry().center() - window->rect().center());
     window->show();
     QTimer::singleShot(0, layout->delegate(), &AppDelegate::applicationDidFinishLaunching);
     const int status = QApplication::exec();

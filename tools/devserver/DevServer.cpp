@@ -229,6 +229,13 @@ void DevServer::servePackage(const httplib::Request& request, httplib::Response&
             }
             char buffer[64 * 1024];
             size_t chunk = std::min(sizeof buffer, length);
+            // A tenth of the rate every tenth of a second.
+            if (m_options.rate > 0) {
+                chunk = std::min(chunk, size_t(std::max<qint64>(1, m_options.rate / 10)));
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                if (m_stopping)
+                    return false;
+            }
             if (*budget >= 0) {
                 if (*budget == 0)
                     return false;

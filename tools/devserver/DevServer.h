@@ -38,6 +38,8 @@ public:
         qint64 dropAfter = 0;
         // How many package transfers suffer the fault; later ones succeed.
         int faultTimes = 1;
+        // Package bytes sent per second, to watch a download's progress; 0: as fast as it goes.
+        qint64 rate = 0;
     };
 
     explicit DevServer(Options options);

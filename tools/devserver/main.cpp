@@ -1,6 +1,7 @@
 // devserver: the link service, package server and analytics collector of the demo.
 //   devserver --folder build/examples --state /tmp/devserver [--port 8443]
 //             [--package Scribora.zip] [--fault drop:N|404|stall|tamper] [--fault-times K]
+//             [--rate BYTES_PER_SECOND]
 // Trust its certificate with CURL_CA_BUNDLE=<state>/cert.pem. Stops on SIGINT or SIGTERM.
 #include "DevServer.h"
 #include "Platform/Signals.h"
@@ -51,7 +52,9 @@ int main(int argc, char* argv[]) {
         "fault", "Fault of package transfers: drop:N, 404, stall or tamper.", "fault");
     const QCommandLineOption faultTimes("fault-times", "How many transfers suffer the fault.",
                                         "count", "1");
-    parser.addOptions({port, folder, state, package, fault, faultTimes});
+    const QCommandLineOption rate("rate", "Package bytes sent per second (0: unlimited).", "bytes",
+                                  "0");
+    parser.addOptions({port, folder, state, package, fault, faultTimes, rate});
     parser.process(app);
 
     DevServer::Options options;
@@ -61,6 +64,7 @@ int main(int argc, char* argv[]) {
     options.port = parser.value(port).toInt();
     options.package = parser.value(package);
     options.faultTimes = parser.value(faultTimes).toInt();
+    options.rate = parser.value(rate).toLongLong();
     if (!parser.isSet(folder) || (parser.isSet(fault) && !parseFault(parser.value(fault), options)))
         parser.showHelp(2);
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The installer as a person uses it: the built "Scribora Installer.app" against a devserver
-# on a virtual display, a click on Install, and then Scribora's window. Checks the installed
+# on a virtual display, Install pressed with Tab and Return, and then Scribora's window; the
+# error dialog of a refused download answered with Escape. Checks the installed
 # bundle, its start, the link service's log and the collector's hits in order.
 #   xvfb_install.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
@@ -22,7 +23,7 @@ fail() {
     exit 1
 }
 
-"$source_dir/scripts/demo" --headless --no-build --build "$build" --work "$work" \
+"$source_dir/scripts/demo" --headless --keyboard --no-build --build "$build" --work "$work" \
     >"$scratch/demo.out" 2>&1 || fail "the demo run failed"
 
 bundle="$work/opt/Scribora.app"
@@ -39,4 +40,6 @@ categories="$(grep -o '"ec":"[^"]*"' "$work/devserver/hits.jsonl" | cut -d'"' -f
 expected="Download_Number Download_Success Download_TimeInterval Unarchive_TimeInterval"
 expected="$expected Install_Success Install_TimeInterval Launch_Success "
 [ "$categories" = "$expected" ] || fail "the collector received: $categories"
+grep -q '"ea":"Error_Quit"' "$work/tour-devserver/hits.jsonl" ||
+    fail "the error dialog was not answered with Escape"
 echo "PASS: installed into /opt, launched with a click, reported: $categories"

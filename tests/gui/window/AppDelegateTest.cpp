@@ -124,6 +124,17 @@ TEST_F(AppDelegateTest, DuringAnInstallationEveryQuitRequestPromptsUntilQuitIsCh
     EXPECT_EQ(events.size(), 2);
 }
 
+TEST_F(AppDelegateTest, CancelEndsTheInstallationAndTheQuitPromptThatAskedAboutIt) {
+    startInstalling();
+    delegate->quitMenuItem()->trigger();
+    ASSERT_EQ(visibleSheets().size(), 1);
+    layout->windowController()->cancelButton()->click();
+    EXPECT_FALSE(testInstallation().isInstalling());
+    EXPECT_EQ(layout->windowController()->installButton()->text(), "Install");
+    EXPECT_TRUE(waitFor([] { return visibleSheets().isEmpty(); }));
+    EXPECT_TRUE(events.isEmpty());
+}
+
 TEST_F(AppDelegateTest, MenuItemsOpenTheProductsPagesAndOnlyDirectDownloadSendsAnEvent) {
     auto workspace = std::make_shared<RecordingWorkspace>();
     {
@@ -163,14 +174,14 @@ TEST(AppStartTest, MenuTitlesCarryTheDisplayNameAndTheWholeMenuBarIsLocalized) {
     ASSERT_TRUE(layout);
     AppDelegate* delegate = layout->delegate();
     delegate->applicationDidFinishLaunching();
-    EXPECT_EQ(delegate->aboutMenuItem()->text(), QString::fromUtf8("关于 Quill && Ink"));
-    EXPECT_EQ(delegate->hideMenuItem()->text(), QString::fromUtf8("隐藏 Quill && Ink"));
-    EXPECT_EQ(delegate->quitMenuItem()->text(), QString::fromUtf8("退出 Quill && Ink"));
-    EXPECT_EQ(layout->window()->findChild<QMenu*>("helpMenu")->title(), QString::fromUtf8("帮助"));
+    EXPECT_EQ(delegate->aboutMenuItem()->text(), QString::fromUtf8("关于 Quill && Ink(&A)"));
+    EXPECT_EQ(delegate->hideMenuItem()->text(), QString::fromUtf8("隐藏 Quill && Ink(&H)"));
+    EXPECT_EQ(delegate->quitMenuItem()->text(), QString::fromUtf8("退出 Quill && Ink(&Q)"));
+    EXPECT_EQ(layout->window()->findChild<QMenu*>("helpMenu")->title(), QString::fromUtf8("帮助(&H)"));
     EXPECT_EQ(layout->window()->findChild<QAction*>("licenseMenuItem")->text(),
-              QString::fromUtf8("许可协议"));
+              QString::fromUtf8("许可协议(&L)"));
     EXPECT_EQ(layout->window()->findChild<QAction*>("directDownloadMenuItem")->text(),
-              QString::fromUtf8("直接下载"));
+              QString::fromUtf8("直接下载(&D)"));
 }
 
 TEST(AppStartTest, ALayoutWithoutAnOutletOrAnActionIsAStartUpErrorNamingIt) {

@@ -1,11 +1,21 @@
 #include "WindowTestSupport.h"
 
 #include "Controls/TQDialogBox.h"
+#include "Controls/TQImageView.h"
 #include "Controls/TQSheetOverlay.h"
 #include "Controls/ViewExtension.h"
+#include "Extensions/StringExtension.h"
+#include "Installation/InstallationTable.h"
+#include "TQWindowController.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
+#include <QLabel>
 #include <QPointer>
+#include <QProgressBar>
+#include <QShortcut>
+#include <QTextBrowser>
 #include <gtest/gtest.h>
 
 namespace {
@@ -29,6 +39,36 @@ protected:
     std::unique_ptr<TQMainLayout> layout;
     QMainWindow* window = nullptr;
 };
+
+// What the sheet's shortcut for `key` does.
+void press(QWidget* view, Qt::Key key) {
+    for (QShortcut* shortcut : view->findChildren<QShortcut*>())
+        if (shortcut->key() == QKeySequence(key))
+            return Q_EMIT shortcut->activated();
+}
+
+void expectFitsAndNamed(QWidget* root, const QString& where) {
+    (void)waitFor([] { return false; }, 30); // the layouts take their new texts
+    for (QWidget* widget : root->findChildren<QWidget*>()) {
+        const bool text = qobject_cast<QLabel*>(widget) || qobject_cast<QAbstractButton*>(widget);
+        if (!widget->isVisible() ||
+            !(text || qobject_cast<TQImageView*>(widget) || qobject_cast<QProgressBar*>(widget) ||
+              qobject_cast<QTextBrowser*>(widget)))
+            continue;
+        const QString name = where + " " + widget->objectName();
+        EXPECT_FALSE(
+            QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name).isEmpty())
+            << name.toStdString();
+        if (!text)
+            continue;
+        const QSize needed =
+            widget->hasHeightForWidth()
+                ? QSize(widget->minimumSizeHint().width(), widget->heightForWidth(widget->width()))
+                : widget->sizeHint();
+        EXPECT_LE(needed.width(), widget->width()) << name.toStdString();
+        EXPECT_LE(needed.height(), widget->height()) << name.toStdString();
+    }
+}
 
 } // namespace
 
@@ -58,12 +98,12 @@ TEST_F(DialogTest, ActionsFillTheFirstFreeButtonInItsStyleAndAFourthIsIgnored) {
     EXPECT_TRUE(first.contains("color: #FFFFFF"));
     EXPECT_TRUE(first.contains(":pressed { color: #C0C0C0; }"));
     const QString second = dialog->secondButton()->styleSheet();
-    EXPECT_TRUE(second.contains("border: 1px solid #ECECEC;"));
+    EXPECT_TRUE(second.contains("border: 1px solid #C4C4C4;"));
     EXPECT_TRUE(second.contains("color: #4B4B4B"));
     EXPECT_TRUE(second.contains(":pressed { color: #A0A0A4; }"));
     const QString third = dialog->thirdButton()->styleSheet();
     EXPECT_TRUE(third.contains("background-color: #EAEEFF;"));
-    EXPECT_TRUE(third.contains("color: #6279FE"));
+    EXPECT_TRUE(third.contains("color: #3C51C4"));
     EXPECT_TRUE(third.contains(":pressed { color: #B0BDFF; }"));
     delete dialog; // never shown: its creator frees it
 }
@@ -112,7 +152,7 @@ TEST_F(DialogTest, TwoActionsShowTwoButtonsAndThePressedOneEndsTheSheetThenFrees
     ASSERT_TRUE(waitFor([&] { return sheet->pos().y() == window->geometry().y(); }));
 
     QPointer<TQSheetOverlay> fading(cover);
-    dialog->firstButton()->click();
+    press(dialog->view(), Qt::Key_Enter);
     EXPECT_EQ(calls, QStringList{"Continue"});
     EXPECT_FALSE(dialog) << "the dialog frees itself after the callback";
     ASSERT_TRUE(fading);
@@ -148,4 +188,44 @@ TEST_F(DialogTest, LayoutTextsOfTheDialogAreLocalized) {
     EXPECT_EQ(dialog->firstButton()->text(), QString::fromUtf8("好"));
     EXPECT_EQ(dialog->secondButton()->text(), QString::fromUtf8("取消"));
     delete dialog;
+}
+
+// In both languages and with a large desktop font, every label and button of the window
+// and of the error dialog with each cause's message shows its whole text, and every control
+// and image has a name for screen readers.
+TEST_F(DialogTest, EveryTextFitsAndEveryControlHasANameInBothLanguagesAndWithALargeFont) {
+    namespace T = InstallationTable;
+    const QFont usual = QApplication::font();
+    for (const char* language : {"en-US", "zh-CN"})
+        for (const double scale : {1.0, 1.5}) {
+            TestBundle bundle({language});
+            QFont font = usual;
+            font.setPointSizeF(usual.pointSizeF() * scale);
+            QApplication::setFont(font);
+            auto shown = loadMainLayout();
+            ASSERT_TRUE(shown);
+            shown->window()->show();
+            shown->windowController()->installationStarted();
+            shown->windowController()->updateProgressDetail(
+                {InstallationProgress::Stage::Downloading, 12'400'000, 150'000'000, 1'250'000,
+                 3540});
+            const QString where = QString("%1 at %2x: ").arg(language).arg(scale);
+            expectFitsAndNamed(shown->window(), where + "window");
+            for (const QString& message :
+                 {T::noConnectionMessage, T::refusedMessage, T::damagedMessage, T::diskFullMessage,
+                  T::unwritableMessage}) {
+                QString pressed;
+                auto* dialog = new TQDialogBox();
+                dialog->setTitle(localized("An error occurred during installation."));
+                dialog->setMessage(formatted(localized(message), {"/opt/Scribora Apps"}));
+                for (const char* title : {"Try Again", "Direct Download", "Quit"})
+                    dialog->addAction(localized(title), "", [&, title] { pressed = title; });
+                dialog->beginSheet(shown->window());
+                expectFitsAndNamed(dialog->view(), where + message);
+                press(dialog->view(),
+                      message == T::refusedMessage ? Qt::Key_Return : Qt::Key_Escape);
+                EXPECT_EQ(pressed, message == T::refusedMessage ? "Try Again" : "Quit");
+            }
+        }
+    QApplication::setFont(usual);
 }

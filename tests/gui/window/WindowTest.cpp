@@ -185,6 +185,27 @@ TEST_F(ProgressTest, AFloodReachesTheWindowAtMostTenTimesASecond) {
     EXPECT_GE(barUpdates, 18);
 }
 
+TEST_F(ProgressTest, TheLineUnderTheBarTellsBytesSpeedTimeLeftRetryingAndTheStage) {
+    using Stage = InstallationProgress::Stage;
+    const std::vector<std::pair<InstallationProgress, QString>> rows = {
+        {{Stage::Downloading, 0, -1}, ""},
+        {{Stage::Downloading, 12'400'000, 150'000'000}, "12.4 MB of 150 MB"},
+        {{Stage::Downloading, 999'999, -1, 2'500}, "1.0 MB · 2.5 KB/s"},
+        {{Stage::Downloading, 12'400'000, 150'000'000, 1'240'000, 110.2},
+         "12.4 MB of 150 MB · 1.2 MB/s · 2 min left"},
+        {{Stage::Downloading, 140'000'000, 150'000'000, 1'240'000, 8.1},
+         "140 MB of 150 MB · 1.2 MB/s · 9 s left"},
+        {{Stage::Downloading, 12'400'000, 150'000'000, 1'240'000, 110, true},
+         "12.4 MB of 150 MB · Retrying…"},
+        {{Stage::Unpacking}, "Unpacking…"},
+        {{Stage::Installing}, "Installing…"},
+    };
+    for (const auto& [detail, text] : rows) {
+        controller->updateProgressDetail(detail);
+        EXPECT_EQ(controller->progressDetailLabel()->text(), text);
+    }
+}
+
 TEST(WindowTest, TheCloseButtonMinimizesTheWindowAndNeverClosesIt) {
     TestBundle bundle;
     auto layout = loadMainLayout();

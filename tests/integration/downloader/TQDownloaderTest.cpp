@@ -41,6 +41,7 @@ struct Call {
     std::atomic<int> completions{0};
     std::atomic<bool> onMainThread{false};
     std::vector<double> progress; // written on the downloader's queue before the completion
+    std::vector<TQDownloader::TransferStatus> statuses; // likewise
 };
 
 class TQDownloaderTest : public testing::Test {
@@ -82,6 +83,9 @@ protected:
                 call->onMainThread = call->onMainThread || std::this_thread::get_id() == mainThread;
                 if (++call->completions == 1)
                     call->promise.set_value(location);
+            },
+            [call](const TQDownloader::TransferStatus& status) {
+                call->statuses.push_back(status);
             });
         return call;
     }
@@ -159,13 +163,22 @@ TEST_F(TQDownloaderTest, SevenDropsWithoutBytesGiveOneNilAndTheNextCallContinues
 
     QElapsedTimer timer;
     timer.start();
-    EXPECT_TRUE(download(server.url(QStringLiteral("/p.zip"))).isEmpty());
+    const auto failed = start(server.url(QStringLiteral("/p.zip")));
+    EXPECT_TRUE(result(failed).isEmpty());
     // Pauses of 2, 3, 4, 5 and 6 units before the continuations after empty failures.
     EXPECT_GE(timer.elapsed(), 200);
     EXPECT_EQ(server.requests(QStringLiteral("/p.zip")).size(), 7u);
+    EXPECT_TRUE(
+        std::any_of(failed->statuses.cbegin(), failed->statuses.cend(), [](const auto& status) {
+            return status.retrying && status.bytesWritten == 1000;
+        }));
 
-    const QUrl location = download(server.url(QStringLiteral("/other.zip")));
+    const auto resumed = start(server.url(QStringLiteral("/other.zip")));
+    const QUrl location = result(resumed);
     EXPECT_EQ(sha256(readFile(location)), sha256(content));
+    ASSERT_FALSE(resumed->statuses.empty());
+    EXPECT_FALSE(resumed->statuses.back().retrying);
+    EXPECT_EQ(resumed->statuses.back().bytesWritten, 200000);
     EXPECT_EQ(
         server.requests(QStringLiteral("/p.zip")).back().headers.value(QStringLiteral("range")),
         QStringLiteral("bytes=1000-"));

@@ -114,6 +114,7 @@ struct Outcome {
     QStringList installed;
     // Neither the package nor anything unpacked from it is left in the download folder.
     bool downloadsCleared = false;
+    QString message{}; // the error dialog's, when given
 };
 
 class OutcomeTest : public InstallationTest {
@@ -178,6 +179,9 @@ void OutcomeTest::run(const Outcome& outcome) {
     // The window saw the start and, unless a dialog waits, the end.
     EXPECT_EQ(view.shown.value(0), "started") << outcome.label;
     EXPECT_EQ(view.dialogs, outcome.state == State::Failed ? 1 : 0) << outcome.label;
+    if (!outcome.message.isEmpty()) {
+        EXPECT_EQ(view.messages.value(0), outcome.message) << outcome.label;
+    }
     EXPECT_TRUE(std::all_of(view.progress.cbegin(), view.progress.cend(),
                             [](double value) { return value >= 0 && value <= 100; }));
 }
@@ -241,7 +245,9 @@ TEST_F(OutcomeTest, EachStageSendsItsEventsAndEndsInTheRightState) {
              return {{T::downloadNumber, {}, {}}, {T::downloadFail, T::downloadFailed, {}}};
          },
          State::Failed,
-         {}},
+         {},
+         false,
+         "The server refused the download (HTTP status 404). Please try again later."},
         {"a body that is no archive fails the unpacking",
          [](OutcomeTest& t) { t.scripted().serveBytes("/packages/Scribora.zip", "<html/>"); },
          [](const QString&) -> QList<Event> {
@@ -251,7 +257,9 @@ TEST_F(OutcomeTest, EachStageSendsItsEventsAndEndsInTheRightState) {
                      {T::installFail, T::extractionFailed, {}}};
          },
          State::Failed,
-         {}},
+         {},
+         false,
+         T::damagedMessage},
         {"an unknown package kind is refused with its extension",
          [](OutcomeTest& t) {
              t.scripted().serveBytes("/packages/Scribora.pkg", "pkg");
