@@ -12,11 +12,6 @@
 // stays as it is.
 [[nodiscard]] QString formatted(const QString& pattern, const QStringList& arguments);
 
-// A localized pattern filled in: each "%@" takes the next argument in order, and "%n$@" the
-// n-th argument, so that a translation can reorder them; a placeholder without its argument
-// stays as it is.
-[[nodiscard]] QString formatted(const QString& pattern, const QStringList& arguments);
-
 // Path-name pieces with the installer's rules: the extension is the text after the last
 // "." of the last path component; a name that starts with its only "." has none.
 [[nodiscard]] QString pathExtension(const QString& path);
