@@ -26,7 +26,7 @@ namespace T = InstallationTable;
 
 // The exit status of a tool, 127 when it cannot be run. Not QProcess: its fork in a threaded
 // test process trips the thread sanitizer.
-int run(const QString& tool, const QStringList& arguments, QByteArray* output = nullptr) {
+int runTool(const QString& tool, const QStringList& arguments, QByteArray* output = nullptr) {
     Platform::Process process;
     process.setLaunchPath(QStandardPaths::findExecutable(tool));
     process.setArguments(arguments);
@@ -281,7 +281,8 @@ TEST_F(OutcomeTest, EachStageSendsItsEventsAndEndsInTheRightState) {
              EXPECT_TRUE(readMe.open(QIODevice::WriteOnly));
              readMe.close();
              EXPECT_EQ(
-                 run(TQ_BINARY_DIR "/tests/tq_pack_dmg", {folder, t.root() + "/NoBundle.dmg"}), 0);
+                 runTool(TQ_BINARY_DIR "/tests/tq_pack_dmg", {folder, t.root() + "/NoBundle.dmg"}),
+                 0);
              t.scripted().serveFile("/packages/NoBundle.dmg", t.root() + "/NoBundle.dmg");
              t.link("/packages/NoBundle.dmg");
          },
@@ -648,14 +649,14 @@ TEST_F(InstallationTest, OpeningABundleStartsItsProgramDetachedAndOnlyABundleWit
 // Small file systems need a mount namespace of their own: the test runs itself again in one.
 TEST_F(InstallationTest, PreflightStopsAStageBeforeItWritesWhereRoomIsShort) {
     if (qEnvironmentVariableIsEmpty("TQ_PRIVATE_MOUNTS")) {
-        if (run("unshare", {"-rm", "true"}) != 0)
+        if (runTool("unshare", {"-rm", "true"}) != 0)
             GTEST_SKIP() << "no user namespaces here";
         qputenv("TQ_PRIVATE_MOUNTS", "1");
         QByteArray output;
-        const int status = run("unshare",
-                               {"-rm", QCoreApplication::applicationFilePath(),
-                                "--gtest_filter=InstallationTest.Preflight*"},
-                               &output);
+        const int status = runTool("unshare",
+                                   {"-rm", QCoreApplication::applicationFilePath(),
+                                    "--gtest_filter=InstallationTest.Preflight*"},
+                                   &output);
         EXPECT_TRUE(status == 0 && output.contains("[  PASSED  ] 1 test.")) << output.toStdString();
         return;
     }
@@ -676,8 +677,9 @@ TEST_F(InstallationTest, PreflightStopsAStageBeforeItWritesWhereRoomIsShort) {
           Case{downloads, "/packages/Big.zip", T::preflightDownload, {}},
           Case{downloads, "/packages/Padded.zip", T::preflightUnarchive, {"Padded.zip"}}}) {
         QDir().mkpath(c.smallFolder);
-        ASSERT_EQ(run("mount", {"-t", "tmpfs", "-o", "size=20m,mode=0700", "tmpfs", c.smallFolder}),
-                  0);
+        ASSERT_EQ(
+            runTool("mount", {"-t", "tmpfs", "-o", "size=20m,mode=0700", "tmpfs", c.smallFolder}),
+            0);
         linkPackageTo(c.package);
         restart();
         installation->clickInstallButton();
