@@ -145,8 +145,13 @@ TEST_F(DiskImageToolTest, OnlyItsOwnMountPointsInsideThePrivateFolderAreTouched)
     QDir().mkpath(volumes + "/taken");
     EXPECT_NE(attach(image, volumes + "/taken").status, 0);
     const QString elsewhere = TestEnvironment::makeFolder("elsewhere");
-    EXPECT_NE(attach(image, elsewhere + "/mounted").status, 0);
-    EXPECT_FALSE(QFileInfo::exists(elsewhere + "/mounted"));
+    ASSERT_TRUE(QDir().mkpath(elsewhere + "/Volumes"));
+    ASSERT_TRUE(QFile::setPermissions(elsewhere + "/Volumes",
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    for (const QString& folder : {elsewhere, elsewhere + "/Volumes"}) {
+        EXPECT_NE(attach(image, folder + "/mounted").status, 0);
+        EXPECT_FALSE(QFileInfo::exists(folder + "/mounted"));
+    }
 
     // Detach refuses folders it did not make and paths outside its root, removing nothing.
     writeFile(volumes + "/taken/file", "keep");
