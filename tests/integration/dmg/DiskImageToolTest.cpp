@@ -98,17 +98,6 @@ TEST_F(DiskImageToolTest, EveryKindOfImageIsAttachedAsItsVolumeAndDetachedWhole)
     }
 }
 
-TEST_F(DiskImageToolTest, AnEmptyVolumeIsAnEmptyMountPoint) {
-    const QString empty = TestEnvironment::makeFolder("empty");
-    for (const Kind kind : {Kind::HfsZlib, Kind::PlainIso}) {
-        const QString mountPoint = volumes + "/empty";
-        ASSERT_EQ(attach(pack(empty, kind), mountPoint).status, 0);
-        EXPECT_TRUE(
-            QDir(mountPoint).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
-        EXPECT_EQ(detach(mountPoint).status, 0);
-    }
-}
-
 TEST_F(DiskImageToolTest, ImagesThatAreNotWholeDiskImagesAreRefusedAndLeaveNothing) {
     const QString folder = TestEnvironment::makeFolder("bad-images");
     writeFile(folder + "/text.dmg", "just some text, not a disk image\n");
