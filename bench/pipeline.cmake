@@ -2,5 +2,5 @@
 add_custom_target(bench_pipeline
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/pipeline/bench_install.sh ${CMAKE_SOURCE_DIR}
             ${CMAKE_BINARY_DIR}
-    DEPENDS installer devserver scribora_packages scribora_pack_zip package-sign
+    DEPENDS installer devserver scribora_packages tq_pack_zip package-sign
     USES_TERMINAL)

@@ -25,7 +25,7 @@ cp -a "$build/examples/Scribora.app/." "$bundle/"
 for i in $(seq "$megabytes"); do
     head -c 1048576 /dev/urandom >"$bundle/Contents/Resources/data/chunk-$i.bin"
 done
-"$build/examples/Scribora/scribora_pack_zip" "$scratch/root" "$scratch/packages/Scribora.zip" \
+"$build/tools/zip/tq_pack_zip" "$scratch/root" "$scratch/packages/Scribora.zip" \
     Scribora.app
 echo "package: $(du -m "$scratch/packages/Scribora.zip" | cut -f1) MB"
 # The demo's installer takes only packages signed with the build's throw-away key.

@@ -1,7 +1,6 @@
 tq_add_test(test_installation LABEL integration
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/installation/InstallationFixture.cpp
             ${CMAKE_CURRENT_LIST_DIR}/installation/InstallationTest.cpp
-            ${CMAKE_CURRENT_LIST_DIR}/installation/DevServerTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/installation/DesktopTest.cpp
     LIBRARIES tq_https_server tq_zip_builder)
 target_include_directories(test_installation PRIVATE ${CMAKE_CURRENT_LIST_DIR}/installation)

@@ -1,4 +1,5 @@
 #include "DevServer.h"
+#include "HttpsTestServer.h"
 
 #include "Platform/FileDescriptor.h"
 #include "Platform/Process.h"
@@ -19,36 +20,6 @@
 namespace {
 
 using Platform::FileDescriptor;
-
-// A single "bytes=a-b", "bytes=a-" or "bytes=-n" range within size; nothing when the
-// header is absent; {-1, -1} when it cannot be satisfied.
-std::optional<std::pair<qint64, qint64>> requestedRange(const std::string& header, qint64 size) {
-    if (header.empty())
-        return std::nullopt;
-    const QString text = QString::fromStdString(header).trimmed();
-    const std::pair<qint64, qint64> unsatisfiable{-1, -1};
-    if (!text.startsWith(QStringLiteral("bytes=")) || text.contains(QLatin1Char(',')))
-        return unsatisfiable;
-    const QStringList bounds = text.mid(6).split(QLatin1Char('-'));
-    if (bounds.size() != 2)
-        return unsatisfiable;
-    bool firstOk = false;
-    bool lastOk = false;
-    qint64 first = bounds.at(0).toLongLong(&firstOk);
-    qint64 last = bounds.at(1).isEmpty() ? size - 1 : bounds.at(1).toLongLong(&lastOk);
-    if (bounds.at(0).isEmpty()) {
-        if (!lastOk || last <= 0)
-            return unsatisfiable;
-        first = std::max<qint64>(0, size - last);
-        last = size - 1;
-    } else if (!firstOk || (!bounds.at(1).isEmpty() && !lastOk)) {
-        return unsatisfiable;
-    }
-    last = std::min(last, size - 1);
-    if (first < 0 || first >= size || last < first)
-        return unsatisfiable;
-    return std::make_pair(first, last);
-}
 
 QString decoded(const std::string& text) {
     return QUrl::fromPercentEncoding(QByteArray::fromStdString(text).replace('+', ' '));
@@ -207,8 +178,8 @@ void DevServer::servePackage(const httplib::Request& request, httplib::Response&
         return;
     }
     const qint64 size = file->size();
-    const auto range = requestedRange(request.get_header_value("Range"), size);
-    if (range && range->first < 0) {
+    const auto range = HttpsTestServer::parseRange(request.get_header_value("Range"), size);
+    if (range && range->first >= size) {
         response.status = 416;
         response.set_header("Content-Range", QStringLiteral("bytes */%1").arg(size).toStdString());
         return;

@@ -174,27 +174,19 @@ TEST_F(DMGUnarchiverTest, AnEmptyVolumeReportsOnlyTheToolAndTheEnd) {
 TEST_F(DMGUnarchiverTest, ImagesTheToolRefusesAreReportedWithoutADetach) {
     const QString folder = TestEnvironment::makeFolder("refused");
     writeFile(folder + QString::fromUtf8("/Not an image 书.dmg"), "PK\x03\x04 not really");
-    const QString volume = bundleVolume();
-    writeFile(volume + "/payload", QByteArray(100000, 'x') + "MARKER");
-    QByteArray damaged = readAll(pack(volume, Kind::HfsRaw));
-    damaged[damaged.indexOf("MARKER")] = 'N';
-    writeFile(folder + "/damaged.dmg", damaged);
-
-    for (const QString& name : {QString::fromUtf8("Not an image 书.dmg"), QString("damaged.dmg")}) {
-        const QString image = folder + "/" + name;
-        const Unarchived outcome = unarchive(image);
-        EXPECT_FALSE(outcome.result);
-        EXPECT_EQ(outcome.progress, std::vector<double>({12.5, 50}));
-        ASSERT_EQ(outcome.log.size(), 3) << outcome.log.join("\n").toStdString();
-        EXPECT_TRUE(outcome.log[0].startsWith("hdiutil failed with code: 1 data: <<"));
-        EXPECT_TRUE(outcome.log[0].endsWith(">>"));
-        EXPECT_EQ(outcome.log[1], "Can't mount DMG");
-        EXPECT_EQ(outcome.log[2],
-                  "Can't mount DMG " + QUrl::fromLocalFile(image).toString(QUrl::FullyEncoded));
-        EXPECT_EQ(destinationItems(), QStringList());
-        EXPECT_TRUE(QDir(DiskImageTool::volumesDirectory())
-                        .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
-    }
+    const QString image = folder + QString::fromUtf8("/Not an image 书.dmg");
+    const Unarchived outcome = unarchive(image);
+    EXPECT_FALSE(outcome.result);
+    EXPECT_EQ(outcome.progress, std::vector<double>({12.5, 50}));
+    ASSERT_EQ(outcome.log.size(), 3) << outcome.log.join("\n").toStdString();
+    EXPECT_TRUE(outcome.log[0].startsWith("hdiutil failed with code: 1 data: <<"));
+    EXPECT_TRUE(outcome.log[0].endsWith(">>"));
+    EXPECT_EQ(outcome.log[1], "Can't mount DMG");
+    EXPECT_EQ(outcome.log[2],
+              "Can't mount DMG " + QUrl::fromLocalFile(image).toString(QUrl::FullyEncoded));
+    EXPECT_EQ(destinationItems(), QStringList());
+    EXPECT_TRUE(QDir(DiskImageTool::volumesDirectory())
+                    .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }
 
 TEST_F(DMGUnarchiverTest, UnreadableItemsArePassedOverAndTheEndIsStillReported) {
@@ -225,29 +217,6 @@ TEST_F(DMGUnarchiverTest, AnItemAlreadyInTheDestinationStopsTheCopyButTheImageWa
     EXPECT_EQ(outcome.log, QStringList({"Can't mount DMG"}));
     EXPECT_EQ(QDir(destination + "/Scribora.app").entryList(QDir::Files), QStringList({"old"}));
     EXPECT_TRUE(volumesEmptyWithin(60000));
-}
-
-TEST_F(DMGUnarchiverTest, TenThousandFilesWithBlanksAndNonAsciiNamesAllArrive) {
-    const QString volume = TestEnvironment::makeFolder("many");
-    const QString app = volume + QString::fromUtf8("/Grand Écrit 书.app");
-    QDir().mkpath(app + "/Contents/Resources");
-    for (int i = 0; i < 10000; ++i)
-        writeFile(app + QString::fromUtf8("/Contents/Resources/file %1 é.txt").arg(i),
-                  QByteArray::number(i));
-    const Unarchived outcome = unarchive(pack(volume, Kind::HfsZlib));
-    EXPECT_TRUE(outcome.result);
-    EXPECT_EQ(outcome.progress, std::vector<double>({12.5, 50, 100, 100}));
-    const QStringList items = destinationItems();
-    ASSERT_EQ(items.size(), 1);
-    // Volume names are stored decomposed, as the disk format wants them.
-    EXPECT_EQ(items.front().normalized(QString::NormalizationForm_C),
-              QString::fromUtf8("Grand Écrit 书.app"));
-    const QDir resources(destination + "/" + items.front() + "/Contents/Resources");
-    EXPECT_EQ(resources.entryList(QDir::Files).size(), 10000);
-    EXPECT_EQ(readAll(resources.filePath(
-                  QString::fromUtf8("file 9999 é.txt").normalized(QString::NormalizationForm_D))),
-              "9999");
-    EXPECT_TRUE(volumesEmptyWithin(180000));
 }
 
 TEST_F(DMGUnarchiverTest, AToolThatCannotBeStartedCountsAsAPlatformFailure) {

@@ -280,9 +280,9 @@ TEST_F(OutcomeTest, EachStageSendsItsEventsAndEndsInTheRightState) {
              QFile readMe(folder + "/Read Me.txt");
              EXPECT_TRUE(readMe.open(QIODevice::WriteOnly));
              readMe.close();
-             EXPECT_EQ(
-                 runTool(TQ_BINARY_DIR "/tests/tq_pack_dmg", {folder, t.root() + "/NoBundle.dmg"}),
-                 0);
+             EXPECT_EQ(runTool(TQ_BINARY_DIR "/tools/udif/tq_pack_dmg",
+                               {folder, t.root() + "/NoBundle.dmg"}),
+                       0);
              t.scripted().serveFile("/packages/NoBundle.dmg", t.root() + "/NoBundle.dmg");
              t.link("/packages/NoBundle.dmg");
          },

@@ -1,14 +1,10 @@
-#include "Extensions/DictionaryExtension.h"
 #include "LogCapture.h"
 #include "Platform/UserAccount.h"
-#include "Platform/UserAgent.h"
 #include "ReporterFixture.h"
 
 #include <QFile>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QSysInfo>
-#include <sys/utsname.h>
 
 namespace {
 
@@ -26,17 +22,6 @@ protected:
         return hits.size() > before ? hits.at(before) : QUrl();
     }
 };
-
-TEST(DictionaryExtensionTest, NullLeavesTheEntryAloneAndEmptyIsStored) {
-    QMap<QString, QString> dictionary{{"ea", "kept"}};
-    setNullableObject(dictionary, QString(), "ea");
-    setNullableObject(dictionary, QString(), "el");
-    EXPECT_EQ(dictionary, (QMap<QString, QString>{{"ea", "kept"}}));
-
-    setNullableObject(dictionary, QString(""), "el");
-    setNullableObject(dictionary, "new", "ea");
-    EXPECT_EQ(dictionary, (QMap<QString, QString>{{"ea", "new"}, {"el", ""}}));
-}
 
 TEST_F(HitFormatTest, AnEventWithOnlyACategoryCarriesTheCommonPairsAndEcOnly) {
     writeSettings({{"AnalyticsBaseURL", "https://collector.example.test/mp/"}});
@@ -137,36 +122,6 @@ TEST_F(HitFormatTest, ACallersParametersReplaceTheReportersOwn) {
     EXPECT_EQ(pairs["ea"], "Quit_Quit");
 }
 
-TEST_F(HitFormatTest, EachHitTypeAddsItsOwnPairs) {
-    auto reporter = makeReporter();
-    reporter->setCustomDimensionArguments({"p1", "p2"});
-    reporter->setAnonymizeIP(false);
-
-    reporter->screenView("Main", {});
-    reporter->exception("crashed", true, {});
-    reporter->exception("hiccup", false, {});
-    reporter->session(true, {});
-    reporter->session(false, {{"sc", "ignored"}});
-    ASSERT_TRUE(transport->waitForHits(5));
-    const QList<QUrl> hits = transport->hits();
-
-    QMap<QString, QString> screen = hitPairs(hits[0]);
-    EXPECT_EQ(screen["t"], "screenView");
-    EXPECT_EQ(screen["cd"], "Main");
-    EXPECT_EQ(screen["cd1"], "p1");
-    EXPECT_EQ(screen["cd2"], "p2");
-    EXPECT_FALSE(screen.contains("aip"));
-    EXPECT_EQ(hitPairs(hits[1])["t"], "exception");
-    EXPECT_EQ(hitPairs(hits[1])["exd"], "crashed");
-    EXPECT_EQ(hitPairs(hits[1])["exf"], "1");
-    EXPECT_EQ(hitPairs(hits[2])["exf"], "0");
-    const QMap<QString, QString> start = hitPairs(hits[3]);
-    EXPECT_FALSE(start.contains("t"));
-    EXPECT_EQ(start["sc"], "start");
-    EXPECT_EQ(start["dp"], "Installer");
-    EXPECT_EQ(hitPairs(hits[4])["sc"], "end");
-}
-
 TEST_F(HitFormatTest, WithoutATrackerIdAHitIsLoggedAndNotSent) {
     auto reporter = makeReporter(QString());
     LogCapture log;
@@ -184,9 +139,6 @@ TEST_F(HitFormatTest, WithoutATrackerIdAHitIsLoggedAndNotSent) {
 
 TEST_F(HitFormatTest, QuietModeOffLogsEachReport) {
     auto reporter = makeReporter();
-    EXPECT_TRUE(reporter->quietMode());
-    EXPECT_FALSE(reporter->usesVendorIdentifier());
-    EXPECT_TRUE(reporter->anonymizeIP());
     LogCapture log;
     const QUrl quiet = sendEvent(*reporter, "Download_Success", QString(), QString());
     reporter->setQuietMode(false);
@@ -240,26 +192,6 @@ TEST_F(HitFormatTest, LanguageAndScreenFallBackWhenTheSystemHasNone) {
     auto reporter = makeReporter();
     EXPECT_EQ(reporter->screenResolution(), "0x0");
     EXPECT_EQ(reporter->userLanguage(), "de-CH");
-}
-
-TEST_F(HitFormatTest, TheUserAgentNamesThisSystemAndFallsBackToTheMacFormat) {
-    utsname name{};
-    ASSERT_EQ(uname(&name), 0);
-    EXPECT_EQ(makeReporter()->userAgent(),
-              QStringLiteral("Mozilla/5.0 (X11; Linux %1) AppleWebKit/603.2.4 (KHTML, like "
-                             "Gecko) Installer/1.2.3")
-                  .arg(name.machine));
-
-    QString fallback;
-    {
-        const Platform::ScopedReplacement<Platform::UserAgent> noWebEngine(
-            std::make_shared<Platform::UserAgent>(
-                [](const QString&, const QString&) { return QString(); }));
-        fallback = makeReporter()->userAgent();
-    }
-    const QString version = QSysInfo::prettyProductName().replace('.', '_');
-    EXPECT_EQ(fallback, "Mozilla/5.0 (Macintosh; Intel Mac OS X " + version +
-                            ") AppleWebKit/603.2.4 (KHTML, like Gecko) Installer/1.2.3");
 }
 
 TEST(GA4HitTest, NamesFollowTheTableAndValuesAreCutAtWholeCharacters) {

@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
@@ -108,17 +107,6 @@ TEST_F(PrivilegedTaskTest, ToolRunsThroughTheElevationProgramWithItsOutputAndExi
     }
 }
 
-TEST_F(PrivilegedTaskTest, AsRootTheToolRunsWithoutTheElevationProgram) {
-    ElevationStandIn standIn;
-    const ScopedReplacement<Authorization> asRoot(runningAs(true));
-    RXPrivilegedTask task(QStringLiteral("/bin/echo"), {QStringLiteral("direct")});
-    ASSERT_EQ(task.launch(), 0);
-    task.waitUntilExit();
-    EXPECT_EQ(task.terminationStatus(), 0);
-    EXPECT_EQ(output(task), "direct\n");
-    EXPECT_EQ(standIn.timesStarted(), 0);
-}
-
 TEST_F(PrivilegedTaskTest, DismissedAndRefusedPromptsArriveAsTerminationStatusWithoutTheTool) {
     const QString marker = folder + QStringLiteral("/ran");
     const QStringList touch = {marker};
@@ -151,13 +139,6 @@ TEST_F(PrivilegedTaskTest, WithNeitherRootNorElevationProgramNothingIsStarted) {
     EXPECT_EQ(standIn.timesStarted(), 0);
 }
 
-TEST_F(PrivilegedTaskTest, WaitingForATaskNeverLaunchedReturnsAtOnce) {
-    RXPrivilegedTask task;
-    task.waitUntilExit();
-    EXPECT_EQ(log.lines(), QStringList("Task " + objectDescription(task) + " is not running"));
-    EXPECT_EQ(task.terminationStatus(), 0);
-}
-
 TEST_F(PrivilegedTaskTest, ALaunchWhileRunningIsRefusedAndALaterOneRunsAgain) {
     ElevationStandIn standIn;
     const QString counter = folder + QStringLiteral("/counter");
@@ -182,19 +163,6 @@ TEST_F(PrivilegedTaskTest, ALaunchWhileRunningIsRefusedAndALaterOneRunsAgain) {
     EXPECT_EQ(standIn.timesStarted(), 2);
 }
 
-TEST_F(PrivilegedTaskTest, DescriptionNamesTheTaskToolArgumentsAndDirectory) {
-    const RXPrivilegedTask task(
-        QStringLiteral("/bin/cp"),
-        {QStringLiteral("-a"), QStringLiteral("/x/A.app"), QStringLiteral("/y/A.app")},
-        QStringLiteral("/"));
-    EXPECT_EQ(task.description(),
-              objectDescription(task) + " /bin/cp '-a' '/x/A.app' '/y/A.app' (CWD:/)");
-
-    const RXPrivilegedTask empty;
-    EXPECT_EQ(empty.description(),
-              objectDescription(empty) + " (null) (CWD:" + QDir::currentPath() + ")");
-}
-
 TEST_F(PrivilegedTaskTest, TheEndIsNotifiedThenHandledOnTheLaunchingThreadsEventLoop) {
     ElevationStandIn standIn;
     RXPrivilegedTask task(QStringLiteral("/bin/sh"),
@@ -207,19 +175,12 @@ TEST_F(PrivilegedTaskTest, TheEndIsNotifiedThenHandledOnTheLaunchingThreadsEvent
     EXPECT_TRUE(task.isRunning());
     EXPECT_TRUE(recorder.events.isEmpty());
 
-    QElapsedTimer sinceLoopRuns;
-    sinceLoopRuns.start();
     ASSERT_TRUE(spinUntil([&] { return recorder.events.size() == 2; }, 5000));
-    // A check every 0.05 s; the bound leaves room for a loaded machine.
-    EXPECT_LT(sinceLoopRuns.elapsed(), 500);
     EXPECT_EQ(recorder.events, QStringList({"notification running=0", "handler status=4"}));
     EXPECT_TRUE(recorder.onMainThread);
     EXPECT_FALSE(task.isRunning());
-
     spinFor(200);
     EXPECT_EQ(recorder.events.size(), 2);
-    task.waitUntilExit();
-    EXPECT_TRUE(log.contains("Task " + objectDescription(task) + " is not running"));
 }
 
 TEST_F(PrivilegedTaskTest, TheHandlerMayLaunchTheTaskAgain) {
@@ -238,18 +199,6 @@ TEST_F(PrivilegedTaskTest, TheHandlerMayLaunchTheTaskAgain) {
     ASSERT_TRUE(spinUntil([&] { return statuses.size() == 2; }, 5000));
     EXPECT_EQ(statuses, QList<int32_t>({7, 8}));
     EXPECT_EQ(standIn.timesStarted(), 2);
-}
-
-TEST_F(PrivilegedTaskTest, WaitUntilExitTakesTheEndAwayFromNotificationAndHandler) {
-    ElevationStandIn standIn;
-    RXPrivilegedTask task(QStringLiteral("/bin/sh"),
-                          {QStringLiteral("-c"), QStringLiteral("sleep 0.1; exit 5")});
-    EndRecorder recorder(task);
-    ASSERT_EQ(task.launch(), 0);
-    task.waitUntilExit();
-    EXPECT_EQ(task.terminationStatus(), 5);
-    spinFor(250);
-    EXPECT_TRUE(recorder.events.isEmpty());
 }
 
 TEST_F(PrivilegedTaskTest, AThreadWithoutEventLoopSeesTheEndOnlyByWaiting) {
@@ -362,6 +311,7 @@ TEST_F(PrivilegedTaskTest, NastyArgumentsReachTheToolUnchanged) {
         for (const QByteArray& word : words)
             received << QString::fromUtf8(word);
         EXPECT_EQ(received, nasty) << "as root: " << asRoot;
+        EXPECT_EQ(standIn.timesStarted(), asRoot ? 0 : 1);
         EXPECT_EQ(QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
     }
 }
@@ -389,32 +339,6 @@ TEST_F(PrivilegedTaskTest, AMissingToolOrARelativeLaunchPathIsAClearFailure) {
         EXPECT_TRUE(log.contains("Launch path is not absolute: " + task->description()));
     }
     EXPECT_EQ(standIn.timesStarted(), 1);
-}
-
-TEST_F(PrivilegedTaskTest, FactoriesLaunchAndWaitWhateverTheLaunchGave) {
-    ElevationStandIn standIn;
-    const auto plain = RXPrivilegedTask::launchedPrivilegedTaskWithLaunchPath("/bin/true");
-    EXPECT_FALSE(plain->isRunning());
-    EXPECT_NE(plain->outputFileHandle(), nullptr);
-
-    const auto withArguments = RXPrivilegedTask::launchedPrivilegedTaskWithLaunchPath(
-        "/bin/sh", {QStringLiteral("-c"), QStringLiteral("exit 6")});
-    EXPECT_EQ(withArguments->terminationStatus(), 6);
-
-    const auto inFolder =
-        RXPrivilegedTask::launchedPrivilegedTaskWithLaunchPath("/bin/pwd", {}, folder);
-    EXPECT_EQ(output(*inFolder).trimmed(), canonical(folder).toUtf8());
-    EXPECT_EQ(standIn.timesStarted(), 3);
-
-    const auto authorized = RXPrivilegedTask::launchedPrivilegedTaskWithLaunchPath(
-        "/bin/echo", {QStringLiteral("rights")}, folder, RXPrivilegedTask::Authorization{});
-    EXPECT_EQ(output(*authorized), "rights\n");
-
-    const ScopedReplacement<Authorization> neither(runningAs(false));
-    const auto failed = RXPrivilegedTask::launchedPrivilegedTaskWithLaunchPath("/bin/true");
-    EXPECT_FALSE(failed->isRunning());
-    EXPECT_EQ(failed->outputFileHandle(), nullptr);
-    EXPECT_TRUE(log.contains("Task " + objectDescription(*failed) + " is not running"));
 }
 
 } // namespace

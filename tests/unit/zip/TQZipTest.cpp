@@ -1,6 +1,7 @@
 #include "ZipTestFixture.h"
 
 #include <QDateTime>
+#include <array>
 
 namespace {
 
@@ -38,6 +39,7 @@ TEST_F(ZipTest, ModesWithTheOwnerReadBitAreAppliedOthersLeftAlone) {
     build({file("tool", "#!/bin/sh\n", 0100755),
            file("doc", "d", 0100600),
            file("writeOnly", "w", 0100200),
+           file("setuid", "s", 0104755),
            {"plain", "p", std::nullopt},
            folderEntry("locked/", 040700)});
     ::umask(022);
@@ -45,6 +47,7 @@ TEST_F(ZipTest, ModesWithTheOwnerReadBitAreAppliedOthersLeftAlone) {
     EXPECT_EQ(mode(out("tool")) & 07777, 0755u);
     EXPECT_EQ(mode(out("doc")) & 07777, 0600u);
     EXPECT_EQ(mode(out("writeOnly")) & 07777, 0644u);
+    EXPECT_EQ(mode(out("setuid")) & 07777, 0755u);
     EXPECT_EQ(mode(out("plain")) & 07777, 0644u);
     EXPECT_EQ(mode(out("locked")) & 07777, 0700u);
 }
@@ -227,13 +230,18 @@ TEST_F(ZipTest, NothingIsWrittenThroughALink) {
 }
 
 TEST_F(ZipTest, ChainedLinksCannotClimbThroughEachOther) {
-    build({folderEntry("d/"),
-           folderEntry("e/"),
-           {"d/l", "../e", ZipBuilder::linkMode},
-           {"m", "d/l/../..", ZipBuilder::linkMode}});
-    EXPECT_FALSE(unzip());
-    EXPECT_TRUE(logged(unsafeLine));
-    EXPECT_FALSE(QFileInfo::exists(out("m")));
+    // The second link climbs from where the first one leads, not from its own folder.
+    for (const auto& [link, target, climber, climb] :
+         {std::array{"d/l", "../e", "m", "d/l/../.."},
+          std::array{"a/b/l", "../..", "a/b/m", "l/../.."}}) {
+        build({folderEntry("e/"),
+               {link, target, ZipBuilder::linkMode},
+               {climber, climb, ZipBuilder::linkMode}});
+        log.clear();
+        EXPECT_FALSE(unzip()) << climber;
+        EXPECT_TRUE(logged(unsafeLine)) << climber;
+        EXPECT_FALSE(QFileInfo::exists(out(climber))) << climber;
+    }
 
     build({folderEntry("d/"),
            folderEntry("e/"),

@@ -47,6 +47,16 @@ struct HttpsContentOptions {
 // server's threads.
 class HttpsTestServer {
 public:
+    struct ByteRange {
+        qint64 first = 0;
+        qint64 last = 0;
+    };
+    // The one range of a "bytes=" header, clipped to size; nullopt when the header asks for no
+    // single range (then the whole content goes out); a first byte past the end gives
+    // {size, size - 1}.
+    [[nodiscard]] static std::optional<ByteRange> parseRange(const std::string& header,
+                                                             qint64 size);
+
     struct Request {
         QString method;
         QString path;                   // decoded

@@ -30,15 +30,10 @@ QByteArray etagOf(const QByteArray& seed) {
     return '"' + QCryptographicHash::hash(seed, QCryptographicHash::Sha1).toHex().left(16) + '"';
 }
 
-struct ByteRange {
-    qint64 first = 0;
-    qint64 last = 0;
-};
+} // namespace
 
-// The one range of a "bytes=" header, clipped to the content; nullopt when the header asks
-// for no single range we answer (then the whole content goes out); a first byte past the end
-// gives {size, size - 1}.
-std::optional<ByteRange> parseRange(const std::string& header, qint64 size) {
+std::optional<HttpsTestServer::ByteRange> HttpsTestServer::parseRange(const std::string& header,
+                                                                      qint64 size) {
     const QByteArray value = QByteArray::fromStdString(header).trimmed();
     if (!value.startsWith("bytes=") || value.contains(','))
         return std::nullopt;
@@ -66,8 +61,6 @@ std::optional<ByteRange> parseRange(const std::string& header, qint64 size) {
         return ByteRange{size, size - 1};
     return ByteRange{first, std::min(last, size - 1)};
 }
-
-} // namespace
 
 HttpsTestServer::HttpsTestServer() {
     if (!m_certificateFolder.isValid() || !generateCertificate())
@@ -378,7 +371,7 @@ void HttpsTestServer::serveContent(const std::shared_ptr<const Content>& content
         content->options.ranges && request.headers.contains(QStringLiteral("range")) &&
         (!content->options.ifRange || ifRange.isNull() || ifRange.toUtf8() == content->etag ||
          ifRange.toUtf8() == content->lastModified);
-    const std::optional<ByteRange> range =
+    const std::optional<HttpsTestServer::ByteRange> range =
         rangeApplies ? parseRange(request.headers.value(QStringLiteral("range")).toStdString(),
                                   content->size)
                      : std::nullopt;

@@ -8,14 +8,16 @@
 #include <vector>
 
 // Writes ZIP archives through minizip's zip interface, with Unix modes and link types in the
-// external attributes, and knobs to make entries lie about their CRC or size. For tests, fuzz
-// seeds and benchmarks; nothing here is meant for production archives.
+// external attributes, and knobs to make entries lie about their CRC or size. Packs the sample
+// product as makers ship it, and writes the archives of tests, fuzz seeds and benchmarks.
 class ZipBuilder {
 public:
     static constexpr uint32_t fileMode = 0100644;
     static constexpr uint32_t programMode = 0100755;
     static constexpr uint32_t directoryMode = 040755;
     static constexpr uint32_t linkMode = 0120755;
+    static constexpr uint32_t fileType = 0100000;
+    static constexpr uint32_t folderType = 040000;
 
     struct Entry {
         // mode: full st_mode (type and permission bits) stored as Unix attributes; without it
@@ -51,6 +53,8 @@ public:
     // Adds everything below folder, sorted by name, as entries under prefix (e.g. "Product.app/"),
     // keeping each item's mode; links are stored as links, never followed.
     bool addFolder(const QString& folder, const QByteArray& prefix);
+    // Adds the file, link or folder (with all it holds) at path as the entry name.
+    bool addItem(const QString& path, const QByteArray& name);
     // Writes the central directory; the archive is complete only after this.
     bool close();
 

@@ -1,12 +1,11 @@
 #include "ZipBuilder.h"
+#include "Platform/FileManager.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
 #include <minizip/zip.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 namespace {
@@ -109,26 +108,25 @@ bool ZipBuilder::addFolder(const QString& folder, const QByteArray& prefix) {
     const QFileInfoList items = QDir(folder).entryInfoList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     bool ok = true;
-    for (const QFileInfo& item : items) {
-        const QByteArray name = prefix + QFile::encodeName(item.fileName());
-        struct stat status {};
-        if (::lstat(QFile::encodeName(item.filePath()).constData(), &status) != 0)
-            return false;
-        if (S_ISLNK(status.st_mode)) {
-            char target[4096];
-            const ssize_t length =
-                ::readlink(QFile::encodeName(item.filePath()).constData(), target, sizeof target);
-            ok = length >= 0 && addLink(name, QByteArray(target, length), status.st_mode) && ok;
-        } else if (S_ISDIR(status.st_mode)) {
-            ok = addDirectory(name + '/', status.st_mode) && ok;
-            ok = addFolder(item.filePath(), name + '/') && ok;
-        } else {
-            QFile file(item.filePath());
-            ok = file.open(QIODevice::ReadOnly) && addFile(name, file.readAll(), status.st_mode) &&
-                 ok;
-        }
-    }
+    for (const QFileInfo& item : items)
+        ok = addItem(item.filePath(), prefix + QFile::encodeName(item.fileName())) && ok;
     return ok;
+}
+
+bool ZipBuilder::addItem(const QString& path, const QByteArray& name) {
+    const Platform::FileManager& files = Platform::FileManager::shared();
+    const QFileInfo item(path);
+    if (item.isSymLink()) {
+        const std::optional<QByteArray> target = files.linkTargetAtPath(path);
+        return target && addLink(name, *target, linkMode | 0777);
+    }
+    const std::optional<uint> permissions = files.posixPermissionsOfItemAtPath(path);
+    if (!permissions)
+        return false;
+    if (item.isDir())
+        return addDirectory(name + '/', folderType | *permissions) && addFolder(path, name + '/');
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && addFile(name, file.readAll(), fileType | *permissions);
 }
 
 bool ZipBuilder::close() {

@@ -1,12 +1,13 @@
 #include "HfsPlusVolume.h"
+#include "Platform/FileManager.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
 #include <optional>
-#include <sys/stat.h>
 
 namespace {
 
@@ -15,6 +16,9 @@ constexpr qsizetype kNodeSize = 4096;
 constexpr quint32 kRootFolderID = 2;
 constexpr quint32 kFirstUserID = 16;
 constexpr quint32 kSecondsFrom1904To1970 = 2082844800u;
+constexpr quint16 kFolderType = 040000;
+constexpr quint16 kFileType = 0100000;
+constexpr quint16 kLinkType = 0120000;
 constexpr quint32 kMapBits = (kNodeSize - 256 - 8) * 8;
 
 void put8(QByteArray& bytes, qsizetype at, quint8 value) {
@@ -242,29 +246,31 @@ std::optional<quint32> walk(const QString& folder, quint32 parentID, std::vector
     for (const QString& name : names) {
         Item item;
         item.path = folder + QLatin1Char('/') + name;
-        struct stat info;
-        if (::lstat(QFile::encodeName(item.path).constData(), &info) != 0) {
+        const QFileInfo info(item.path);
+        const std::optional<uint> permissions =
+            Platform::FileManager::shared().posixPermissionsOfItemAtPath(item.path);
+        if (!info.exists() && !info.isSymLink()) {
             *error = QStringLiteral("Cannot read %1").arg(item.path);
             return std::nullopt;
         }
         item.id = nextID++;
         item.parent = parentID;
         item.name = name.normalized(QString::NormalizationForm_D);
-        item.mode = quint16(info.st_mode);
-        item.owner = info.st_uid;
-        item.group = info.st_gid;
-        item.time = hfsTime(info.st_mtim.tv_sec);
-        if (S_ISDIR(info.st_mode)) {
-            item.kind = Kind::Folder;
-        } else if (S_ISLNK(info.st_mode)) {
+        item.owner = info.ownerId();
+        item.group = info.groupId();
+        item.time = hfsTime(info.lastModified().toSecsSinceEpoch());
+        if (info.isSymLink()) {
             item.kind = Kind::Link;
-            QByteArray target(info.st_size + 1, '\0');
-            const ssize_t length =
-                ::readlink(QFile::encodeName(item.path).constData(), target.data(), target.size());
-            item.linkTarget = target.left(length < 0 ? 0 : length);
+            item.mode = kLinkType | 0777;
+            item.linkTarget =
+                Platform::FileManager::shared().linkTargetAtPath(item.path).value_or(QByteArray());
             item.size = item.linkTarget.size();
-        } else if (S_ISREG(info.st_mode)) {
-            item.size = info.st_size;
+        } else if (info.isDir()) {
+            item.kind = Kind::Folder;
+            item.mode = quint16(kFolderType | permissions.value_or(0755));
+        } else if (info.isFile()) {
+            item.mode = quint16(kFileType | permissions.value_or(0644));
+            item.size = info.size();
         } else {
             *error = QStringLiteral("Cannot store %1: not a folder, file or link").arg(item.path);
             return std::nullopt;
