@@ -23,7 +23,7 @@ fail() {
     exit 1
 }
 
-"$source_dir/scripts/demo" --headless --keyboard --no-build --build "$build" --work "$work" \
+"$source_dir/scripts/demo" --headless --keyboard --rate 0 --no-build --build "$build" --work "$work" \
     >"$scratch/demo.out" 2>&1 || fail "the demo run failed"
 
 bundle="$work/opt/Scribora.app"
