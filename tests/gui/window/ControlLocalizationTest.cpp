@@ -2,7 +2,6 @@
 
 #include "Extensions/StringExtension.h"
 #include "Localization/TQLocalization.h"
-#include "TQWindowController.h"
 
 #include <QLineEdit>
 #include <QMenu>
@@ -66,25 +65,4 @@ TEST(ControlLocalizationTest, PatternsAreFilledAfterLookupInOrderOrByPosition) {
     EXPECT_EQ(formatted("%@ and %@", {"a"}), "a and %@");
     EXPECT_EQ(formatted("50%", {}), "50%");
     EXPECT_EQ(formatted("%2$@ und %1$@, %@, %3$@", {"a", "b"}), "b und a, a, %3$@");
-}
-
-TEST(ControlLocalizationTest, AChineseDesktopShowsTheWindowInChinese) {
-    TestBundle bundle({"zh-CN", "en-US"});
-    auto layout = loadMainLayout();
-    ASSERT_TRUE(layout);
-    TQWindowController* controller = layout->windowController();
-    EXPECT_EQ(controller->installButton()->text(), chinese("安装"));
-    EXPECT_EQ(controller->sloganLabel()->text(), chinese("随时随地，清晰书写。"));
-    EXPECT_EQ(controller->downloadLabell()->text(), chinese("正在下载"));
-    EXPECT_EQ(controller->messageTextView()->toPlainText(),
-              chinese("安装即表示您同意隐私政策和最终用户许可协议"));
-}
-
-TEST(ControlLocalizationTest, ALayoutTextWithoutATranslationIsShownAsTheLayoutCarriesIt) {
-    TestBundle bundle({"fr-FR"});
-    auto layout = loadMainLayout();
-    ASSERT_TRUE(layout);
-    EXPECT_EQ(layout->windowController()->sloganLabel()->text(), "Écrivez clairement, partout.");
-    EXPECT_EQ(layout->windowController()->installButton()->text(), "Install");
-    EXPECT_EQ(layout->windowController()->titleLabel()->text(), "Scribora");
 }

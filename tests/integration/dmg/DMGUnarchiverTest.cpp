@@ -163,14 +163,6 @@ TEST_F(DMGUnarchiverTest, ATakenMountPointIsDrawnAgain) {
     EXPECT_TRUE(volumesEmptyWithin(60000));
 }
 
-TEST_F(DMGUnarchiverTest, AnEmptyVolumeReportsOnlyTheToolAndTheEnd) {
-    const Unarchived outcome = unarchive(pack(TestEnvironment::makeFolder("empty"), Kind::HfsRaw));
-    EXPECT_TRUE(outcome.result);
-    EXPECT_EQ(outcome.progress, std::vector<double>({12.5, 50, 100}));
-    EXPECT_EQ(destinationItems(), QStringList());
-    EXPECT_TRUE(volumesEmptyWithin(60000));
-}
-
 TEST_F(DMGUnarchiverTest, ImagesTheToolRefusesAreReportedWithoutADetach) {
     const QString folder = TestEnvironment::makeFolder("refused");
     writeFile(folder + QString::fromUtf8("/Not an image 书.dmg"), "PK\x03\x04 not really");
@@ -240,26 +232,6 @@ QString standIn(const QString& folder, const QString& body) {
                   .toUtf8(),
               0755);
     return path;
-}
-
-TEST_F(DMGUnarchiverTest, TheToolIsRunAsTheContractSaysAndItsAnswerIsLogged) {
-    const QString folder = TestEnvironment::makeFolder("stand-in");
-    const ScopedReplacement<DiskImageTool> tool(std::make_shared<DiskImageTool>(
-        standIn(folder, "cat > '" + folder + "/input'\necho 'no such image'\nexit 3\n")));
-    const Unarchived outcome = unarchive(folder + "/Some Product.dmg");
-    EXPECT_FALSE(outcome.result);
-    EXPECT_EQ(outcome.progress, std::vector<double>({12.5, 50}));
-    ASSERT_EQ(outcome.log.size(), 3);
-    EXPECT_EQ(outcome.log[0], "hdiutil failed with code: 3 data: <<no such image\n>>");
-    EXPECT_EQ(readAll(folder + "/input"), "yes\n");
-    EXPECT_EQ(readAll(folder + "/directories"), "/\n");
-    const QStringList arguments = QString::fromUtf8(readAll(folder + "/arguments")).split('\n');
-    ASSERT_EQ(arguments.size(), 7);
-    EXPECT_EQ(arguments[0], "attach");
-    EXPECT_EQ(arguments[1], folder + "/Some Product.dmg");
-    EXPECT_EQ(arguments[2], "-mountpoint");
-    EXPECT_TRUE(arguments[3].startsWith(DiskImageTool::volumesDirectory() + "/"));
-    EXPECT_EQ(arguments.mid(4), QStringList({"-nobrowse", "-noautoopen", ""}));
 }
 
 TEST_F(DMGUnarchiverTest, ADetachThatCannotBeStartedIsLoggedAndTheResultStaysYes) {

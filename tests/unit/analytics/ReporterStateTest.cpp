@@ -22,10 +22,16 @@ const QString identifierKey = QStringLiteral("co.quintrel.GoogleReporter.uniqueU
 
 class ReporterStateTest : public ReporterFixture {
 protected:
-    QString markerPath() const {
-        return Platform::SearchPaths::shared().applicationSupportDirectory() + "/" + identifier +
-               "/.GoogleReporter";
+    QString supportFolder() const {
+        return Platform::SearchPaths::shared().applicationSupportDirectory();
     }
+    QString markerPath() const { return supportFolder() + "/" + identifier + "/.GoogleReporter"; }
+};
+
+// Application support that the lookup cannot find.
+class NoSupportFolder : public Platform::SearchPaths {
+public:
+    QString applicationSupportDirectory() const override { return QString(); }
 };
 
 TEST_F(ReporterStateTest, TheClientIdIsMadeOnceAndReusedByTheNextRun) {
@@ -73,16 +79,58 @@ TEST_F(ReporterStateTest, AReporterMadeWhileTheMarkerExistsSendsAndLogsNothing) 
     EXPECT_TRUE(log.lines().isEmpty());
 }
 
-TEST_F(ReporterStateTest, WritingTheMarkerDuringTheRunDoesNotStopItsHits) {
+TEST_F(ReporterStateTest, TheMarkerIsAnEmptyFileWrittenOnceThatQuietsOnlyTheNextRun) {
     auto reporter = makeReporter();
     EXPECT_TRUE(reporter->isEnabled());
+    EXPECT_FALSE(reporter->checkWrapperTag());
     reporter->createWrapperTag();
     ASSERT_TRUE(reporter->checkWrapperTag());
+    const QFileInfo marker(markerPath());
+    ASSERT_TRUE(marker.isFile());
+    EXPECT_EQ(marker.size(), 0);
+    const QDateTime written = marker.lastModified();
+    LogCapture log;
+    reporter->createWrapperTag();
+    EXPECT_EQ(QFileInfo(markerPath()).lastModified(), written);
+    EXPECT_TRUE(log.lines().isEmpty());
 
     reporter->event("Launch_Success", "/home/user/Applications/Scribora.app", QString());
     ASSERT_TRUE(transport->waitForHits(1));
     EXPECT_EQ(hitPairs(transport->hits().first())["ec"], "Launch_Success");
     EXPECT_FALSE(makeReporter()->isEnabled()) << "the next run is quiet";
+}
+
+TEST_F(ReporterStateTest, AFileWhereTheFolderBelongsIsLoggedAndLeavesNoMarker) {
+    QFile blocker(supportFolder() + "/" + identifier);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    auto reporter = makeReporter();
+
+    LogCapture log;
+    reporter->createWrapperTag();
+    EXPECT_FALSE(reporter->checkWrapperTag());
+    ASSERT_EQ(log.lines().size(), 1);
+    EXPECT_TRUE(log.lines().first().startsWith("createWrapperTag: ")) << qPrintable(log.lines()[0]);
+    EXPECT_TRUE(QFileInfo(blocker.fileName()).isFile());
+}
+
+TEST_F(ReporterStateTest, NoSupportFolderOrNoUsableIdentifierMeansNoMarker) {
+    auto reporter = makeReporter();
+    {
+        const Platform::ScopedReplacement<Platform::SearchPaths> noSupportFolder(
+            std::make_shared<NoSupportFolder>());
+        reporter->createWrapperTag();
+        EXPECT_FALSE(reporter->checkWrapperTag());
+    }
+
+    for (const char* bad : {"", "..", "a/../../b"}) {
+        identifier = bad;
+        writeSettings({});
+        reporter->createWrapperTag();
+        EXPECT_FALSE(reporter->checkWrapperTag()) << bad;
+    }
+    EXPECT_FALSE(QFileInfo::exists(supportFolder() + "/.GoogleReporter"));
+    EXPECT_FALSE(QFileInfo::exists(supportFolder() + "/../b"));
 }
 
 TEST_F(ReporterStateTest, HitsFromManyThreadsAllArriveWhileTheConfigurationChanges) {
@@ -168,22 +216,6 @@ TEST_F(ReporterStateTest, AStalledCollectorHoldsAtMostTheQueueBoundAndDropsAreLo
     log.clear();
     sender.enqueue(hit, {});
     EXPECT_EQ(log.lines(), QStringList{"GoogleReporter hit dropped: sending has ended."});
-}
-
-TEST_F(ReporterStateTest, TheExitFlushLetsQueuedHitsGoOut) {
-    transport->setStalled(true);
-    auto reporter = makeReporter();
-    for (int i = 0; i < 20; ++i)
-        reporter->event("Queued", QString::number(i), QString());
-    ASSERT_TRUE(transport->waitForHits(1));
-    std::thread collectorRecovers([this] {
-        std::this_thread::sleep_for(50ms);
-        transport->setStalled(false);
-    });
-    EXPECT_EQ(reporter->finishSending(10s), 0u);
-    collectorRecovers.join();
-    ASSERT_EQ(transport->hits().size(), 20);
-    EXPECT_EQ(hitPairs(transport->hits().last())["ea"], "19");
 }
 
 TEST_F(ReporterStateTest, ADestroyedReporterCancelsItsStalledTransfer) {

@@ -100,12 +100,6 @@ TEST_F(InstalledCheckTest, BrokenBundlesFailTheProductTestQuietly) {
     EXPECT_FALSE(Installation::isScriboraApplication(QUrl()));
 }
 
-TEST_F(InstalledCheckTest, TheFallbackProductIdentifier) {
-    EXPECT_EQ(Installation::installAppBundleID(), productIdentifier);
-    BundleBuilder::writeInfo(root + "/Installer.app", {});
-    EXPECT_EQ(Installation::installAppBundleID(), "com.orvanta.Scribora");
-}
-
 TEST_F(InstalledCheckTest, TheScanTakesTheFirstQualifyingBundleOfTheMachineFolderThenTheUsers) {
     product(machine, "Old.app", "6.0");
     product(machine, "Other.app", "9.0", "com.example.Other");

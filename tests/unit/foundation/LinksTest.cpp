@@ -40,12 +40,6 @@ TEST_F(LinksTest, LinksCarryThePidAndTheirCodeOnTheConfiguredService) {
     EXPECT_EQ(customURL(42).query(), "pid=1234&m=c42");
 }
 
-TEST_F(LinksTest, DefaultServiceAndEmptyPidWhenTheKeysAreAbsent) {
-    writeSettings({{"CFBundleIdentifier", "com.example.installer"}});
-
-    EXPECT_EQ(installPackageURL().toString(), "https://go.orvanta.com/go.php?pid=&m=c1");
-}
-
 TEST_F(LinksTest, APidThatBreaksTheAddressGivesNoLink) {
     for (const char* pid : {"12 34", "50%", "a\"b"}) {
         writeSettings({{"PID", pid}});
@@ -86,15 +80,6 @@ TEST_F(LinksTest, LocalizedSettingsWinExceptForTheProductIdentifier) {
     EXPECT_EQ(bundleDisplayName(), "Scribora");
     Platform::Locale::setPreferredLanguages({"en-US", "zh-CN"}); // English like the texts
     EXPECT_EQ(bundleDisplayName(), "Scribora");
-}
-
-TEST_F(LinksTest, MissingKeysAreNullAndEmptyValuesStayEmpty) {
-    writeSettings({{"CFBundleName", ""}});
-
-    EXPECT_TRUE(bundleDisplayName().isNull());
-    EXPECT_TRUE(installAppBundleID().isNull());
-    EXPECT_TRUE(bundleName().isEmpty());
-    EXPECT_FALSE(bundleName().isNull());
 }
 
 // {PID: "1", bomb: [[...]]}, tiny but 2^levels values as a tree: each array holds the next twice.

@@ -1,4 +1,3 @@
-#include "Extensions/ColorExtension.h"
 #include "Extensions/StringExtension.h"
 #include "Platform/Bundle.h"
 #include "Platform/Locale.h"
@@ -38,19 +37,6 @@ TEST_F(LocalizationTest, TextsWithoutAnEntryAndEnglishUsersGetTheSourceText) {
         std::make_shared<Platform::Bundle>("/nonexistent/Installer.app"));
     Platform::Locale::setPreferredLanguages({"zh-CN"});
     EXPECT_EQ(localized("Install"), "Install");
-}
-
-TEST(ColorTest, TwentyFourBitValuesBecomeOpaqueColoursAndHigherBitsAreIgnored) {
-    const QColor accent = colorWithRGB(0x4E69FF);
-    EXPECT_EQ(accent.red(), 78);
-    EXPECT_EQ(accent.green(), 105);
-    EXPECT_EQ(accent.blue(), 255);
-    EXPECT_EQ(accent.alphaF(), 1.0f);
-    EXPECT_EQ(colorWithRGB(0x7F004E69FFLL), accent);
-
-    const QColor overlay = colorWithRGB(0x000000, 0.25);
-    EXPECT_EQ(overlay.rgb() & 0xFFFFFF, 0u);
-    EXPECT_NEAR(overlay.alphaF(), 0.25, 1e-4);
 }
 
 TEST(PathNameTest, ExtensionsFollowTheLastDotOfTheLastComponent) {
