@@ -5,6 +5,7 @@
 #include "Installation/DesktopIntegration.h"
 #include "Installation/Removal.h"
 #include "Platform/FileManager.h"
+#include "Platform/Process.h"
 #include "Platform/UserDefaults.h"
 
 #include <QCryptographicHash>
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
+#include <mutex>
 
 namespace {
 
@@ -66,8 +68,17 @@ private:
 // Runs the tool without a prompt, and records it.
 Installation::PrivilegedRunner recordingRunner(QStringList& tools) {
     return [&tools](const QString& tool, const QStringList& arguments) {
-        tools << tool;
-        return QProcess::execute(tool, arguments);
+        // The installation's queue and the test's own thread both record.
+        static std::mutex recording;
+        {
+            const std::lock_guard lock(recording);
+            tools << tool;
+        }
+        // Not QProcess: its fork in a threaded test process trips the thread sanitizer.
+        Platform::Process process;
+        process.setLaunchPath(tool);
+        process.setArguments(arguments);
+        return process.launch() && process.waitUntilExit() ? process.terminationStatus() : 127;
     };
 }
 
