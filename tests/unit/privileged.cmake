@@ -7,5 +7,4 @@ target_link_libraries(tq_test_privileged PUBLIC tq_test_support)
 
 tq_add_test(test_privileged LABEL unit
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/privileged/RXPrivilegedTaskTest.cpp
-            ${CMAKE_CURRENT_LIST_DIR}/privileged/NotificationCenterTest.cpp
     LIBRARIES tq_test_privileged)

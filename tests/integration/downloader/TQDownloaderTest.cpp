@@ -463,10 +463,4 @@ TEST_F(TQDownloaderTest, UsesTheDownloadFolderOnlyWhenItIsPrivate) {
     }
 }
 
-TEST_F(TQDownloaderTest, TheSharedDownloaderSavesIntoTheTemporaryDirectory) {
-    EXPECT_EQ(TQDownloader::shared().cacheURL().toLocalFile(),
-              QDir::cleanPath(TestEnvironment::temporaryDirectory()) +
-                  QStringLiteral("/TQDownloader"));
-}
-
 } // namespace

@@ -100,20 +100,6 @@ TEST_F(ReporterStateTest, TheMarkerIsAnEmptyFileWrittenOnceThatQuietsOnlyTheNext
     EXPECT_FALSE(makeReporter()->isEnabled()) << "the next run is quiet";
 }
 
-TEST_F(ReporterStateTest, AFileWhereTheFolderBelongsIsLoggedAndLeavesNoMarker) {
-    QFile blocker(supportFolder() + "/" + identifier);
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    auto reporter = makeReporter();
-
-    LogCapture log;
-    reporter->createWrapperTag();
-    EXPECT_FALSE(reporter->checkWrapperTag());
-    ASSERT_EQ(log.lines().size(), 1);
-    EXPECT_TRUE(log.lines().first().startsWith("createWrapperTag: ")) << qPrintable(log.lines()[0]);
-    EXPECT_TRUE(QFileInfo(blocker.fileName()).isFile());
-}
-
 TEST_F(ReporterStateTest, NoSupportFolderOrNoUsableIdentifierMeansNoMarker) {
     auto reporter = makeReporter();
     {
@@ -150,15 +136,6 @@ TEST_F(ReporterStateTest, HitsFromManyThreadsAllArriveWhileTheConfigurationChang
         thread.join();
     EXPECT_EQ(reporter->finishSending(10s), 0u);
     EXPECT_EQ(transport->hits().size(), 160);
-}
-
-TEST_F(ReporterStateTest, TransferErrorsAreLoggedAsTheyCome) {
-    transport->setError("Couldn't connect to server");
-    auto reporter = makeReporter();
-    LogCapture log;
-    reporter->event("Download_Number", QString(), QString());
-    EXPECT_EQ(reporter->finishSending(5s), 0u);
-    EXPECT_EQ(log.lines(), QStringList{"Couldn't connect to server"});
 }
 
 TEST_F(ReporterStateTest, Ga4EventsGoInOrderInBatchesOfAtMost25WithTheClassicClientId) {

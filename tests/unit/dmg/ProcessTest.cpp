@@ -84,15 +84,6 @@ TEST(ProcessTest, FailuresToStartAndBrokenPipesAreReportedNotRaised) {
     ASSERT_TRUE(noPipe.waitUntilExit());
 }
 
-TEST(ProcessTest, ASignalEndingTheProgramIsItsStatus) {
-    Process process;
-    shell(process, "kill -TERM $$");
-    ASSERT_TRUE(process.launch());
-    ASSERT_TRUE(process.waitUntilExit());
-    EXPECT_TRUE(process.terminatedBySignal());
-    EXPECT_EQ(process.terminationStatus(), SIGTERM);
-}
-
 TEST(ProcessTest, AProgramLeftRunningIsNeverBlockedOnAPipeAndIsReapedWhenItEnds) {
     pid_t pid = 0;
     const QString marker = QDir::tempPath() + "/process-test-finished";

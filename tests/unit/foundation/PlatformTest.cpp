@@ -106,26 +106,4 @@ TEST(PrivateFolderTest, AFolderOthersCanOnlyReadIsClosedAndAPlantedOneHasOneFall
     EXPECT_EQ(QDir(fallback).entryList(QDir::Files), QStringList("new.zip"));
 }
 
-TEST(UserDefaultsTest, ValuesAreWrittenAtOnceAndReadBackByAnotherInstance) {
-    Platform::UserDefaults& defaults = Platform::UserDefaults::standard();
-    EXPECT_TRUE(defaults.stringForKey("co.example.never.written").isNull());
-    ASSERT_TRUE(defaults.setString("co.quintrel.GoogleReporter.uniqueUserIdentifier", "ABC"));
-    EXPECT_TRUE(QFileInfo(defaults.filePath()).isFile());
-    EXPECT_TRUE(defaults.filePath().startsWith(TestEnvironment::home() + "/.config/"));
-    EXPECT_EQ(defaults.stringForKey("co.quintrel.GoogleReporter.uniqueUserIdentifier"), "ABC");
-    ASSERT_TRUE(
-        defaults.setString("ApplicationInstallDirectory", QString::fromUtf8("/opt/书 A.app")));
-    EXPECT_EQ(defaults.stringForKey("ApplicationInstallDirectory"),
-              QString::fromUtf8("/opt/书 A.app"));
-}
-
-TEST(LogTest, ObserversSeeEachLineFromEveryThread) {
-    LogCapture log;
-    std::thread other([] { Platform::Log::write("from another thread"); });
-    other.join();
-    Platform::Log::write(QString::fromUtf8("安装失败：压缩包下载失败"));
-    EXPECT_EQ(log.lines(),
-              QStringList({"from another thread", QString::fromUtf8("安装失败：压缩包下载失败")}));
-}
-
 } // namespace

@@ -183,44 +183,6 @@ TEST_F(PrivilegedTaskTest, TheEndIsNotifiedThenHandledOnTheLaunchingThreadsEvent
     EXPECT_EQ(recorder.events.size(), 2);
 }
 
-TEST_F(PrivilegedTaskTest, TheHandlerMayLaunchTheTaskAgain) {
-    ElevationStandIn standIn;
-    RXPrivilegedTask task(QStringLiteral("/bin/sh"),
-                          {QStringLiteral("-c"), QStringLiteral("exit 7")});
-    QList<int32_t> statuses;
-    task.setTerminationHandler([&](RXPrivilegedTask& ended) {
-        statuses << ended.terminationStatus();
-        if (statuses.size() == 1) {
-            ended.setArguments({QStringLiteral("-c"), QStringLiteral("exit 8")});
-            EXPECT_EQ(ended.launch(), 0);
-        }
-    });
-    ASSERT_EQ(task.launch(), 0);
-    ASSERT_TRUE(spinUntil([&] { return statuses.size() == 2; }, 5000));
-    EXPECT_EQ(statuses, QList<int32_t>({7, 8}));
-    EXPECT_EQ(standIn.timesStarted(), 2);
-}
-
-TEST_F(PrivilegedTaskTest, AThreadWithoutEventLoopSeesTheEndOnlyByWaiting) {
-    ElevationStandIn standIn;
-    RXPrivilegedTask task(QStringLiteral("/bin/true"));
-    EndRecorder recorder(task);
-    bool runningAfterEnd = false;
-    std::thread worker([&] {
-        if (task.launch() != 0)
-            return;
-        QThread::msleep(300);
-        runningAfterEnd = task.isRunning();
-        task.waitUntilExit();
-    });
-    worker.join();
-    spinFor(200);
-    EXPECT_TRUE(runningAfterEnd);
-    EXPECT_FALSE(task.isRunning());
-    EXPECT_EQ(task.terminationStatus(), 0);
-    EXPECT_TRUE(recorder.events.isEmpty());
-}
-
 TEST_F(PrivilegedTaskTest, AChildKilledByASignalDoesNotReadAsSuccess) {
     ElevationStandIn standIn;
     RXPrivilegedTask waited(QStringLiteral("/bin/sh"),
