@@ -12,8 +12,6 @@ public:
     static void holdBackStopSignals();
     // Blocks until SIGINT or SIGTERM arrives (held back as above).
     static void waitForStopSignal();
-    // Sends SIGTERM to this process, so that a thread in waitForStopSignal() returns.
-    static void sendStopSignal();
 };
 
 } // namespace Platform

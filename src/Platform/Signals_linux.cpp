@@ -34,8 +34,4 @@ void Signals::waitForStopSignal() {
     }
 }
 
-void Signals::sendStopSignal() {
-    ::kill(::getpid(), SIGTERM);
-}
-
 } // namespace Platform

@@ -1,30 +1,25 @@
 #pragma once
 
 #include "Collector.h"
+#include "HttpsTestServer.h"
 
-#include <QFile>
 #include <QString>
-#include <atomic>
 #include <memory>
-#include <mutex>
-
-namespace httplib {
-class SSLServer;
-struct Request;
-struct Response;
-} // namespace httplib
 
 // One HTTPS server on 127.0.0.1 playing the three outside services of the installer:
 //   /go.php?pid=..&m=c1..c6   the link service: redirects to the package, the disk image,
 //                             two small pages and the signatures of the two (<name>.sig)
-//   /packages/<name>          the package server (files of the package folder, with ranges)
+//   /packages/<name>          the package server (the files of the package folder when it
+//                             starts, with ranges and validators)
 //   /collect                  the analytics collector of classic hits (GET or POST of pairs)
 //   /mp/collect               GA4 events (POST of JSON), validated; /debug/mp/collect answers
 //                             with the validation messages. One readable line per hit or
 //                             event on standard output, one JSON object each in hits.jsonl
+// It is the scripted test server with these routes, so the demo and the tests share one
+// implementation of ranges, validators and faults.
 class DevServer {
 public:
-    // What goes wrong with a package transfer, for rehearsing failures.
+    // What goes wrong with transfers of the package, for rehearsing failures.
     // Signatures (<name>.sig) never suffer one; Tamper flips one byte of the package.
     enum class Fault { None, DropAfter, NotFound, Stall, Tamper };
 
@@ -45,30 +40,25 @@ public:
     explicit DevServer(Options options);
     ~DevServer();
 
-    // Makes the certificate when needed and binds; false with a line on standard error.
+    // Makes the certificate when needed and serves on its own threads until stop(); false
+    // with a line on standard error.
     [[nodiscard]] bool start();
-    // Serves until stop() is called from another thread or a signal handler's thread.
-    void run();
     void stop();
 
     [[nodiscard]] QString certificatePath() const;
     [[nodiscard]] QString hitsPath() const;
-    [[nodiscard]] int port() const { return m_port; }
+    [[nodiscard]] int port() const { return m_server ? m_server->port() : 0; }
 
 private:
-    [[nodiscard]] bool makeCertificate() const;
-    void redirect(const httplib::Request& request, httplib::Response& response) const;
-    void servePackage(const httplib::Request& request, httplib::Response& response);
-    void collect(const httplib::Request& request, httplib::Response& response);
-    void collectMeasurement(const httplib::Request& request, httplib::Response& response,
-                            bool answersMessages);
-    [[nodiscard]] bool takeFault();
+    using Request = HttpsTestServer::Request;
+    using Reply = HttpsTestServer::Reply;
+
+    void servePackages();
+    [[nodiscard]] Reply redirect(const Request& request) const;
+    [[nodiscard]] Reply collect(const Request& request);
+    [[nodiscard]] Reply collectMeasurement(const Request& request, bool answersMessages);
 
     Options m_options;
-    std::unique_ptr<httplib::SSLServer> m_server;
-    int m_port = 0;
     Collector m_collector;
-    std::atomic<int> m_faultsLeft{0};
-    // Set by stop(): a stalled transfer ends, so the server's threads can be joined.
-    std::atomic<bool> m_stopping{false};
+    std::unique_ptr<HttpsTestServer> m_server;
 };

@@ -18,7 +18,7 @@ namespace {
 constexpr qint64 kPieceSize = 64 * 1024;
 constexpr qint64 kTricklePiece = 100;
 constexpr std::chrono::milliseconds kTrickleInterval{200};
-constexpr std::chrono::seconds kLongestStall{30};
+constexpr std::chrono::seconds kLongestStall{120};
 
 QByteArray httpDate(const QDateTime& time) {
     return QLocale::c()
@@ -62,12 +62,19 @@ std::optional<HttpsTestServer::ByteRange> HttpsTestServer::parseRange(const std:
     return ByteRange{first, std::min(last, size - 1)};
 }
 
-HttpsTestServer::HttpsTestServer() {
-    if (!m_certificateFolder.isValid() || !generateCertificate())
+HttpsTestServer::HttpsTestServer() : HttpsTestServer(Listen{}) {}
+
+HttpsTestServer::HttpsTestServer(const Listen& listen)
+    : m_host(listen.host.isEmpty() ? QStringLiteral("127.0.0.1") : listen.host) {
+    m_certificateFolder = listen.certificateFolder;
+    if (m_certificateFolder.isEmpty() && m_temporaryFolder.emplace().isValid())
+        m_certificateFolder = m_temporaryFolder->path();
+    const QString keyPath = m_certificateFolder + QStringLiteral("/key.pem");
+    const bool kept = QFileInfo::exists(certificatePath()) && QFileInfo::exists(keyPath);
+    if (m_certificateFolder.isEmpty() || !(kept || generateCertificate()))
         return;
     const QByteArray certificate = QFile::encodeName(certificatePath());
-    const QByteArray key =
-        QFile::encodeName(m_certificateFolder.filePath(QStringLiteral("key.pem")));
+    const QByteArray key = QFile::encodeName(keyPath);
     m_server = std::make_unique<httplib::SSLServer>(certificate.constData(), key.constData());
     if (!m_server->is_valid())
         return;
@@ -78,7 +85,10 @@ HttpsTestServer::HttpsTestServer() {
     m_server->Post(".*", dispatcher);
     m_server->Put(".*", dispatcher);
     m_server->Delete(".*", dispatcher);
-    const int port = m_server->bind_to_any_port("127.0.0.1");
+    const std::string host = m_host.toStdString();
+    const int port = listen.port == 0                            ? m_server->bind_to_any_port(host)
+                     : m_server->bind_to_port(host, listen.port) ? listen.port
+                                                                 : 0;
     if (port <= 0)
         return;
     m_port = port;
@@ -111,7 +121,7 @@ bool HttpsTestServer::generateCertificate() {
     ASN1_INTEGER_set(X509_get_serialNumber(cert),
                      long(QRandomGenerator::global()->bounded(1 << 30)));
     X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
-    X509_gmtime_adj(X509_getm_notAfter(cert), 2 * 24 * 3600);
+    X509_gmtime_adj(X509_getm_notAfter(cert), 30 * 24 * 3600);
     X509_set_pubkey(cert, key.get());
     X509_NAME* name = X509_get_subject_name(cert);
     X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
@@ -140,17 +150,17 @@ bool HttpsTestServer::generateCertificate() {
         return file && writer(file.get()) == 1;
     };
     return write(certificatePath(), [&](FILE* file) { return PEM_write_X509(file, cert); }) &&
-           write(m_certificateFolder.filePath(QStringLiteral("key.pem")), [&](FILE* file) {
+           write(m_certificateFolder + QStringLiteral("/key.pem"), [&](FILE* file) {
                return PEM_write_PrivateKey(file, key.get(), nullptr, nullptr, 0, nullptr, nullptr);
            });
 }
 
 QUrl HttpsTestServer::url(const QString& pathAndQuery) const {
-    return QUrl(QStringLiteral("https://127.0.0.1:%1%2").arg(m_port).arg(pathAndQuery));
+    return QUrl(QStringLiteral("https://%1:%2%3").arg(m_host).arg(m_port).arg(pathAndQuery));
 }
 
 QString HttpsTestServer::certificatePath() const {
-    return m_certificateFolder.filePath(QStringLiteral("cert.pem"));
+    return m_certificateFolder + QStringLiteral("/cert.pem");
 }
 
 void HttpsTestServer::serveBytes(const QString& path, const QByteArray& content,
@@ -219,6 +229,19 @@ void HttpsTestServer::overstateLength(const QString& path, qint64 missingBytes, 
 
 void HttpsTestServer::trickle(const QString& path, int requests) {
     addFaults(path, Fault{Fault::Kind::Trickle, 0, {}, {}}, requests);
+}
+
+void HttpsTestServer::tamper(const QString& path, int requests) {
+    addFaults(path, Fault{Fault::Kind::Tamper, 0, {}, {}}, requests);
+}
+
+void HttpsTestServer::refuse(const QString& path, int status, int requests) {
+    addFaults(path, Fault{Fault::Kind::Refuse, status, {}, {}}, requests);
+}
+
+void HttpsTestServer::observe(Observer observer) {
+    std::lock_guard lock(m_mutex);
+    m_observer = std::move(observer);
 }
 
 void HttpsTestServer::replaceContent(const QString& path, const QByteArray& content,
@@ -296,12 +319,14 @@ void HttpsTestServer::dispatch(const httplib::Request& raw, httplib::Response& r
     for (const auto& [name, value] : raw.headers)
         request.headers.insert(QString::fromStdString(name).toLower(),
                                QString::fromStdString(value));
+    request.body = QByteArray::fromStdString(raw.body);
     // Ranges are answered here, not by the library, which gets them wrong past the end.
     const_cast<httplib::Request&>(raw).ranges.clear();
 
     std::shared_ptr<const Content> content;
     Handler handler;
     std::optional<Fault> fault;
+    Observer observer;
     {
         std::lock_guard lock(m_mutex);
         m_requests.push_back(request);
@@ -329,15 +354,23 @@ void HttpsTestServer::dispatch(const httplib::Request& raw, httplib::Response& r
             content = route->second.content;
             handler = route->second.handler;
         }
+        observer = m_observer;
     }
     m_changed.notify_all();
+    if (observer)
+        observer(request, fault.has_value());
 
     if (handler) {
         const Reply reply = handler(request);
         response.status = reply.status;
         for (const auto& [name, value] : reply.headers)
             response.set_header(name.toStdString(), value.toStdString());
-        response.set_content(reply.body.toStdString(), "text/html");
+        response.set_content(reply.body.toStdString(), reply.contentType.toStdString());
+        return;
+    }
+    if (content && fault && fault->kind == Fault::Kind::Refuse) {
+        response.status = int(fault->bytes);
+        response.set_content("<html><body>Not Found</body></html>", "text/html");
         return;
     }
     if (!content) {
@@ -407,12 +440,13 @@ void HttpsTestServer::sendBody(const std::shared_ptr<const Content>& content, qi
     const qint64 announced =
         total + (fault && fault->kind == Fault::Kind::Overstate ? fault->bytes : 0);
     const bool trickles = fault && fault->kind == Fault::Kind::Trickle;
+    const qint64 tampered = fault && fault->kind == Fault::Kind::Tamper ? content->size / 2 : -1;
     auto file = std::make_shared<QFile>(content->filePath);
     if (!content->filePath.isEmpty() && !file->open(QIODevice::ReadOnly)) {
         response.status = 500;
         return;
     }
-    auto provide = [this, content, first, total, announced, limit, extra, trickles, file,
+    auto provide = [this, content, first, total, announced, limit, extra, trickles, tampered, file,
                     chunked](size_t offset, httplib::DataSink& sink) -> bool {
         const qint64 at = qint64(offset);
         if (limit < 0) {
@@ -428,7 +462,13 @@ void HttpsTestServer::sendBody(const std::shared_ptr<const Content>& content, qi
         }
         if (trickles && at > 0 && !pause(kTrickleInterval))
             return false;
-        const qint64 size = std::min(trickles ? kTricklePiece : kPieceSize, limit - at);
+        qint64 size = std::min(trickles ? kTricklePiece : kPieceSize, limit - at);
+        // A tenth of the rate every tenth of a second.
+        if (content->options.rate > 0) {
+            size = std::min(size, std::max<qint64>(1, content->options.rate / 10));
+            if (!pause(std::chrono::milliseconds(100)))
+                return false;
+        }
         QByteArray piece;
         if (content->filePath.isEmpty()) {
             piece = content->bytes.mid(first + at, size);
@@ -436,6 +476,8 @@ void HttpsTestServer::sendBody(const std::shared_ptr<const Content>& content, qi
             file->seek(first + at);
             piece = file->read(size);
         }
+        if (first + at <= tampered && tampered < first + at + piece.size())
+            piece[tampered - first - at] ^= 0x01;
         if (at + size == total && extra > 0)
             piece.append(QByteArray(extra, 'x'));
         if (!sink.write(piece.constData(), size_t(piece.size())))

@@ -33,10 +33,11 @@ struct HttpsContentOptions {
     QByteArray lastModified;       // sent when not empty
     bool ranges = true;            // false: Range is ignored, the whole content goes out
     bool ifRange = true;           // false: a range is served whatever If-Range says
+    qint64 rate = 0;               // body bytes per second; 0: as fast as it goes
 };
 
-// A scripted HTTPS server on 127.0.0.1 with an ephemeral port and a certificate made when it
-// starts. Clients trust it through certificatePath() (CURLOPT_CAINFO or CURL_CA_BUNDLE).
+// A scripted HTTPS server, by default on 127.0.0.1 with an ephemeral port and a certificate made
+// when it starts. Clients trust it through certificatePath() (CURLOPT_CAINFO or CURL_CA_BUNDLE).
 //
 // Routes answer GET requests by path (the query is ignored for matching). Each route may be
 // given faults, used up one per request in the order given. A request to a path without a
@@ -62,24 +63,36 @@ public:
         QString path;                   // decoded
         QString query;                  // as sent, still percent-encoded; empty without "?"
         QMap<QString, QString> headers; // names in lower case
+        QByteArray body;
     };
     struct Reply {
         int status = 200;
         QByteArray body;
         QList<QPair<QByteArray, QByteArray>> headers;
+        QByteArray contentType = "text/html";
     };
     using Handler = std::function<Reply(const Request&)>;
+    // Sees each request on the server's threads, and whether a fault met it.
+    using Observer = std::function<void(const Request&, bool faulty)>;
 
     using ContentOptions = HttpsContentOptions;
 
+    // Where it listens; a certificate folder keeps cert.pem and key.pem for later runs.
+    struct Listen {
+        QString host;
+        int port = 0;
+        QString certificateFolder;
+    };
+
     HttpsTestServer();
+    explicit HttpsTestServer(const Listen& listen);
     ~HttpsTestServer();
     HttpsTestServer(const HttpsTestServer&) = delete;
     HttpsTestServer& operator=(const HttpsTestServer&) = delete;
 
     [[nodiscard]] bool isRunning() const { return m_port > 0; }
     [[nodiscard]] int port() const { return m_port; }
-    // https://127.0.0.1:<port> followed by pathAndQuery ("/a/b.zip?x=1").
+    // https://<host>:<port> followed by pathAndQuery ("/a/b.zip?x=1").
     [[nodiscard]] QUrl url(const QString& pathAndQuery) const;
     // The server's certificate (PEM), which is its own authority.
     [[nodiscard]] QString certificatePath() const;
@@ -105,10 +118,16 @@ public:
     void overstateLength(const QString& path, qint64 missingBytes, int requests = 1);
     // The body goes out a hundred bytes every 200 ms.
     void trickle(const QString& path, int requests = 1);
+    // The middle byte of the content goes out flipped.
+    void tamper(const QString& path, int requests = 1);
+    // The request is answered with this status and no content.
+    void refuse(const QString& path, int status, int requests = 1);
     // From the next request on, the path serves this content (a new ETag and Last-Modified),
     // with new options when given.
     void replaceContent(const QString& path, const QByteArray& content,
                         std::optional<ContentOptions> options = std::nullopt);
+
+    void observe(Observer observer);
 
     // The path must get exactly this many requests.
     void expect(const QString& path, int requests);
@@ -124,7 +143,16 @@ public:
 
 private:
     struct Fault {
-        enum class Kind { CloseAfter, Stall, ExtraBytes, Overstate, Trickle, Replace } kind;
+        enum class Kind {
+            CloseAfter,
+            Stall,
+            ExtraBytes,
+            Overstate,
+            Trickle,
+            Replace,
+            Tamper,
+            Refuse
+        } kind;
         qint64 bytes = 0;
         QByteArray content;
         std::optional<ContentOptions> options;
@@ -156,10 +184,13 @@ private:
     // Sleeps until the server stops or the time is up; false when it stops.
     bool pause(std::chrono::milliseconds duration) const;
 
-    QTemporaryDir m_certificateFolder;
+    std::optional<QTemporaryDir> m_temporaryFolder;
+    QString m_certificateFolder;
     std::unique_ptr<httplib::SSLServer> m_server;
     std::thread m_thread;
+    QString m_host;
     int m_port = 0;
+    Observer m_observer;
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;

@@ -10,7 +10,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <cstdio>
-#include <thread>
 
 namespace {
 
@@ -68,7 +67,10 @@ int main(int argc, char* argv[]) {
     if (!parser.isSet(folder) || (parser.isSet(fault) && !parseFault(parser.value(fault), options)))
         parser.showHelp(2);
 
-    static DevServer server(options);
+    // Blocked before the server's threads start, so they inherit it and only the wait sees
+    // a stop signal.
+    Platform::Signals::holdBackStopSignals();
+    DevServer server(options);
     if (!server.start())
         return 1;
     std::printf("devserver: https://127.0.0.1:%d/ serving %s\n", server.port(),
@@ -76,16 +78,7 @@ int main(int argc, char* argv[]) {
     std::printf("devserver: CURL_CA_BUNDLE=%s\n", qPrintable(server.certificatePath()));
     std::printf("devserver: hits in %s\n", qPrintable(server.hitsPath()));
     std::fflush(stdout);
-
-    // httplib's stop() is safe from another thread; a signal only wakes that thread.
-    Platform::Signals::holdBackStopSignals();
-    std::thread watcher([] {
-        Platform::Signals::waitForStopSignal();
-        server.stop();
-    });
-    server.run();
-    // Wakes the watcher when the server ended by itself.
-    Platform::Signals::sendStopSignal();
-    watcher.join();
+    Platform::Signals::waitForStopSignal();
+    server.stop();
     return 0;
 }

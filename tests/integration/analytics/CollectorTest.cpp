@@ -1,6 +1,5 @@
 #include "DevServer.h"
 #include "LogCapture.h"
-#include "Platform/Process.h"
 #include "Platform/ScopedReplacement.h"
 #include "Platform/URLSession.h"
 #include "ReporterFixture.h"
@@ -16,9 +15,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // The devserver's collector over HTTPS, fed by the reporter's real transports through the
-// process-wide URL session, as in the installer. The devserver runs in this process and its
-// certificate is made beforehand with Platform::Process: after a QProcess, ThreadSanitizer
-// loses track of this process's locks and reports races that are none.
+// process-wide URL session, as in the installer.
 class CollectorTest : public ReporterFixture {
 protected:
     void SetUp() override {
@@ -26,18 +23,8 @@ protected:
         DevServer::Options options;
         options.stateFolder = options.packageFolder = TestEnvironment::makeFolder("devserver");
         options.port = 0;
-        Platform::Process openssl;
-        openssl.setLaunchPath("/usr/bin/openssl");
-        openssl.setArguments({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
-                              "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
-                              "-keyout", options.stateFolder + "/key.pem", "-out",
-                              options.stateFolder + "/cert.pem"});
-        openssl.setStandardError(Platform::Process::Stream::Pipe);
-        ASSERT_TRUE(openssl.launch());
-        openssl.waitUntilExit();
         server = std::make_unique<DevServer>(options);
         ASSERT_TRUE(server->start());
-        runner = std::thread([this] { server->run(); });
         Platform::URLSession::Configuration configuration;
         configuration.caFile = server->certificatePath();
         session.emplace(std::make_shared<Platform::URLSession>(configuration));
@@ -50,10 +37,7 @@ protected:
         writeSettings(settings);
     }
     void TearDown() override {
-        if (runner.joinable()) {
-            server->stop();
-            runner.join();
-        }
+        server->stop();
         session.reset();
         ReporterFixture::TearDown();
     }
@@ -69,7 +53,6 @@ protected:
 
     std::unique_ptr<DevServer> server;
     std::optional<Platform::ScopedReplacement<Platform::URLSession>> session;
-    std::thread runner;
     QString root;
 };
 
