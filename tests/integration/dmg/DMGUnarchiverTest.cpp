@@ -216,30 +216,4 @@ TEST_F(DMGUnarchiverTest, AToolThatCannotBeStartedCountsAsAPlatformFailure) {
                                                                  QUrl::FullyEncoded)}));
 }
 
-// A stand-in for the tool that records how it was run.
-QString standIn(const QString& folder, const QString& body) {
-    const QString path = folder + "/hdiutil";
-    writeFile(path,
-              ("#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + folder + "/arguments'\npwd >> '" + folder +
-               "/directories'\n" + body)
-                  .toUtf8(),
-              0755);
-    return path;
-}
-
-TEST_F(DMGUnarchiverTest, ADetachThatCannotBeStartedIsLoggedAndTheResultStaysYes) {
-    const QString folder = TestEnvironment::makeFolder("vanishing");
-    // Mounts an empty volume, then makes itself impossible to start again.
-    const ScopedReplacement<DiskImageTool> tool(std::make_shared<DiskImageTool>(
-        standIn(folder, "cat > /dev/null\nmkdir \"$4\"\nchmod a-x \"$0\"\nexit 0\n")));
-    const Unarchived outcome = unarchive(folder + "/Product.dmg");
-    EXPECT_TRUE(outcome.result);
-    EXPECT_EQ(outcome.progress, std::vector<double>({12.5, 50, 100}));
-    ASSERT_EQ(outcome.log.size(), 2);
-    const QString mountPoint = QString::fromUtf8(readAll(folder + "/arguments")).split('\n')[3];
-    EXPECT_EQ(outcome.log[0], "Failed to unmount " + mountPoint);
-    EXPECT_TRUE(outcome.log[1].startsWith("Exception: ")) << outcome.log[1].toStdString();
-    QDir(mountPoint).removeRecursively();
-}
-
 } // namespace
