@@ -14,6 +14,8 @@
 #include <chrono>
 #include <cstdio>
 #include <httplib.h>
+#include <openssl/pem.h>
+#include <openssl/x509v3.h>
 #include <optional>
 #include <thread>
 
@@ -23,6 +25,17 @@ using Platform::FileDescriptor;
 
 QString decoded(const std::string& text) {
     return QUrl::fromPercentEncoding(QByteArray::fromStdString(text).replace('+', ' '));
+}
+
+// Listening on every address, the server has no one name a certificate could hold.
+bool isWildcard(const QString& host) {
+    return host == QStringLiteral("0.0.0.0") || host == QStringLiteral("::");
+}
+
+bool isAddress(const QString& host) {
+    ASN1_OCTET_STRING* address = a2i_IPADDRESS(host.toUtf8().constData());
+    ASN1_OCTET_STRING_free(address);
+    return address != nullptr;
 }
 
 const char* pageBody(const QString& code) {
@@ -49,15 +62,33 @@ QString DevServer::hitsPath() const {
     return m_options.stateFolder + QStringLiteral("/hits.jsonl");
 }
 
+// A certificate made for another --host is made anew.
+bool DevServer::certificateNamesHost() const {
+    const QByteArray path = QFile::encodeName(certificatePath());
+    const QByteArray host = m_options.host.toUtf8();
+    std::unique_ptr<FILE, decltype(&std::fclose)> file(std::fopen(path.constData(), "r"),
+                                                       &std::fclose);
+    const std::unique_ptr<X509, decltype(&X509_free)> certificate(
+        file ? PEM_read_X509(file.get(), nullptr, nullptr, nullptr) : nullptr, &X509_free);
+    return certificate &&
+           (isWildcard(m_options.host) ||
+            X509_check_ip_asc(certificate.get(), host.constData(), 0) == 1 ||
+            X509_check_host(certificate.get(), host.constData(), 0, 0, nullptr) == 1);
+}
+
 bool DevServer::makeCertificate() const {
     const QString key = m_options.stateFolder + QStringLiteral("/key.pem");
-    if (QFileInfo::exists(certificatePath()) && QFileInfo::exists(key))
+    if (QFileInfo::exists(key) && certificateNamesHost())
         return true;
+    QString names = QStringLiteral("subjectAltName=IP:127.0.0.1,DNS:localhost");
+    if (!isWildcard(m_options.host))
+        names += (isAddress(m_options.host) ? QStringLiteral(",IP:") : QStringLiteral(",DNS:")) +
+                 m_options.host;
     Platform::Process openssl;
     openssl.setLaunchPath(QStandardPaths::findExecutable(QStringLiteral("openssl")));
     openssl.setArguments({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "30", "-subj",
-                          "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost",
-                          "-keyout", key, "-out", certificatePath()});
+                          "/CN=" + m_options.host, "-addext", names, "-keyout", key, "-out",
+                          certificatePath()});
     openssl.setStandardOutput(Platform::Process::Stream::Pipe);
     openssl.setStandardErrorToOutput();
     const std::optional<QByteArray> output =
@@ -106,12 +137,13 @@ bool DevServer::start() {
                    [this](const httplib::Request& request, httplib::Response& response) {
                        collectMeasurement(request, response, true);
                    });
+    const std::string host = m_options.host.toStdString();
     if (m_options.port == 0)
-        m_port = m_server->bind_to_any_port("127.0.0.1");
+        m_port = m_server->bind_to_any_port(host);
     else
-        m_port = m_server->bind_to_port("127.0.0.1", m_options.port) ? m_options.port : -1;
+        m_port = m_server->bind_to_port(host, m_options.port) ? m_options.port : -1;
     if (m_port <= 0) {
-        std::fprintf(stderr, "devserver: cannot listen on 127.0.0.1:%d\n", m_options.port);
+        std::fprintf(stderr, "devserver: cannot listen on %s:%d\n", host.c_str(), m_options.port);
         return false;
     }
     return true;
@@ -129,16 +161,26 @@ void DevServer::stop() {
 
 void DevServer::redirect(const httplib::Request& request, httplib::Response& response) const {
     const QString code = QString::fromStdString(request.get_param_value("m"));
-    const QString base = QStringLiteral("https://127.0.0.1:%1").arg(m_port);
+    // The address the client used, so that a server reached from another machine sends it on
+    // to itself.
+    const QString host = QString::fromStdString(request.get_header_value("Host"));
+    const QString base =
+        QStringLiteral("https://") +
+        (host.isEmpty() ? QStringLiteral("%1:%2").arg(m_options.host).arg(m_port) : host);
+    // Any file name: spaces and other characters travel percent-encoded.
+    const auto package = [&base](const QString& name) {
+        return base + QStringLiteral("/packages/") +
+               QString::fromLatin1(QUrl::toPercentEncoding(name));
+    };
     QString target;
     if (code == QStringLiteral("c1"))
-        target = base + QStringLiteral("/packages/") + m_options.package;
+        target = package(m_options.package);
     else if (code == QStringLiteral("c2"))
-        target = base + QStringLiteral("/packages/") + m_options.diskImage;
+        target = package(m_options.diskImage);
     else if (code == QStringLiteral("c5"))
-        target = base + QStringLiteral("/packages/") + m_options.package + QStringLiteral(".sig");
+        target = package(m_options.package + QStringLiteral(".sig"));
     else if (code == QStringLiteral("c6"))
-        target = base + QStringLiteral("/packages/") + m_options.diskImage + QStringLiteral(".sig");
+        target = package(m_options.diskImage + QStringLiteral(".sig"));
     else if (code == QStringLiteral("c3") || code == QStringLiteral("c4"))
         target = base + QStringLiteral("/pages/") + code + QStringLiteral(".html");
     if (target.isEmpty()) {
