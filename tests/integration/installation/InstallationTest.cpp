@@ -732,6 +732,7 @@ TEST_F(InstallationTest, TheMakersNginxConfigurationServesAnInstallationThatResu
     QTcpServer probe;
     ASSERT_TRUE(probe.listen(QHostAddress::LocalHost) && QDir().mkpath(site + "/temp"));
     const quint16 port = probe.serverPort();
+    DroppingRelay relay(port, 100000); // on another port than the one nginx gets
     probe.close();
     ASSERT_TRUE(QFile::link(TQ_BINARY_DIR "/examples", site + "/packages"));
     const auto write = [&site](const QString& name, const QString& text) {
@@ -754,7 +755,6 @@ TEST_F(InstallationTest, TheMakersNginxConfigurationServesAnInstallationThatResu
     nginx.setLaunchPath("/usr/sbin/nginx");
     nginx.setArguments({"-p", site + "/", "-c", site + "/nginx.conf", "-e", site + "/error.log"});
     ASSERT_TRUE(nginx.launch()) << nginx.errorString().toStdString();
-    DroppingRelay relay(port, 100000);
     writeInstallerSettings(
         {{"LinkServiceURL", QStringLiteral("https://127.0.0.1:%1/").arg(relay.serverPort())}});
     restart();
