@@ -200,8 +200,10 @@ QJsonArray Collector::collectMeasurement(const QList<QPair<QString, QString>>& q
                       {"request", ++m_requests},
                       {"client_id", request.value("client_id")},
                       {"user_agent", userAgent}};
-    if (!messages.isEmpty())
+    if (!messages.isEmpty()) {
         entry.insert("validationMessages", messages);
+        count(QStringLiteral("ga4 invalid request"));
+    }
     for (const QJsonValue& message : messages)
         print(QStringLiteral("ga4 INVALID %1 %2: %3")
                   .arg(message["validationCode"].toString(), message["fieldPath"].toString(),
@@ -214,6 +216,7 @@ QJsonArray Collector::collectMeasurement(const QList<QPair<QString, QString>>& q
         line.insert("params", event["params"]);
         write(line);
         print(readableEvent(event.toObject()));
+        count(QStringLiteral("ga4 ") + event["name"].toString());
     }
     return messages;
 }
@@ -230,6 +233,25 @@ void Collector::collectHit(const QList<QPair<QString, QString>>& pairs) {
     std::lock_guard lock(m_mutex);
     write(hit);
     print(readable.join(QLatin1Char(' ')));
+    count(QStringLiteral("classic ") + hit.value(hit.contains("ec") ? "ec" : "t").toString());
+}
+
+// Under m_mutex.
+void Collector::count(const QString& key) {
+    const auto counted = std::find_if(m_counts.begin(), m_counts.end(),
+                                      [&key](const auto& pair) { return pair.first == key; });
+    if (counted == m_counts.end())
+        m_counts.append({key, 1});
+    else
+        ++counted->second;
+}
+
+QString Collector::summary() const {
+    std::lock_guard lock(m_mutex);
+    QString lines;
+    for (const auto& [key, times] : m_counts)
+        lines += QStringLiteral("%1  %2\n").arg(times, 5).arg(key);
+    return lines;
 }
 
 void Collector::write(QJsonObject entry) const {

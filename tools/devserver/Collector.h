@@ -22,13 +22,18 @@ public:
     // messages ({"fieldPath", "description", "validationCode"}); empty when it is valid.
     QJsonArray collectMeasurement(const QList<QPair<QString, QString>>& query,
                                   const QByteArray& body, const QString& userAgent);
+    // "<count>  <kind> <name>" per line, in the order the names first came: classic hits by
+    // their event category (or hit type), GA4 events by name, and invalid GA4 requests.
+    [[nodiscard]] QString summary() const;
 
 private:
     // Under m_mutex, so that the lines of one request stay together.
     void write(QJsonObject entry) const;
     static void print(QString readable);
+    void count(const QString& key);
 
     const QString m_hitsPath;
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     int m_requests = 0;
+    QList<QPair<QString, int>> m_counts;
 };

@@ -41,11 +41,11 @@ bool DevServer::start() {
         std::fprintf(stderr, "devserver: cannot make %s\n", qPrintable(m_options.stateFolder));
         return false;
     }
-    m_server = std::make_unique<HttpsTestServer>(HttpsTestServer::Listen{
-        QStringLiteral("127.0.0.1"), m_options.port, m_options.stateFolder});
+    m_server = std::make_unique<HttpsTestServer>(
+        HttpsTestServer::Listen{m_options.host, m_options.port, m_options.stateFolder});
     if (!m_server->isRunning()) {
-        std::fprintf(stderr, "devserver: cannot listen on 127.0.0.1:%d with a certificate in %s\n",
-                     m_options.port, qPrintable(m_options.stateFolder));
+        std::fprintf(stderr, "devserver: cannot listen on %s:%d with a certificate in %s\n",
+                     qPrintable(m_options.host), m_options.port, qPrintable(m_options.stateFolder));
         m_server.reset();
         return false;
     }
@@ -108,18 +108,27 @@ void DevServer::servePackages() {
 HttpsTestServer::Reply DevServer::redirect(const Request& request) const {
     const QUrlQuery query(request.query);
     const QString code = query.queryItemValue(QStringLiteral("m"));
-    const QString packages = m_server->url(QStringLiteral("/packages/")).toString();
+    // The address the client used, so that a server reached from another machine sends it on
+    // to itself.
+    const QString host = request.headers.value(QStringLiteral("host"));
+    const QString base =
+        host.isEmpty() ? m_server->url(QString()).toString() : QStringLiteral("https://") + host;
+    // Any file name: spaces and other characters travel percent-encoded.
+    const auto package = [&base](const QString& name) {
+        return base + QStringLiteral("/packages/") +
+               QString::fromLatin1(QUrl::toPercentEncoding(name));
+    };
     QString target;
     if (code == QStringLiteral("c1"))
-        target = packages + m_options.package;
+        target = package(m_options.package);
     else if (code == QStringLiteral("c2"))
-        target = packages + m_options.diskImage;
+        target = package(m_options.diskImage);
     else if (code == QStringLiteral("c5"))
-        target = packages + m_options.package + QStringLiteral(".sig");
+        target = package(m_options.package + QStringLiteral(".sig"));
     else if (code == QStringLiteral("c6"))
-        target = packages + m_options.diskImage + QStringLiteral(".sig");
+        target = package(m_options.diskImage + QStringLiteral(".sig"));
     else if (code == QStringLiteral("c3") || code == QStringLiteral("c4"))
-        target = m_server->url(QStringLiteral("/pages/%1.html").arg(code)).toString();
+        target = base + QStringLiteral("/pages/") + code + QStringLiteral(".html");
     if (target.isEmpty())
         return Reply{404, "unknown link code\n", {}, "text/plain"};
     std::printf("link  pid=%s m=%s -> %s\n",

@@ -6,7 +6,8 @@
 #include <QString>
 #include <memory>
 
-// One HTTPS server on 127.0.0.1 playing the three outside services of the installer:
+// One HTTPS server (on 127.0.0.1 unless told otherwise) playing the three outside services of the
+// installer:
 //   /go.php?pid=..&m=c1..c6   the link service: redirects to the package, the disk image,
 //                             two small pages and the signatures of the two (<name>.sig)
 //   /packages/<name>          the package server (the files of the package folder when it
@@ -28,6 +29,8 @@ public:
         QString stateFolder; // certificate, key and hits.jsonl
         QString package = QStringLiteral("Scribora.zip");
         QString diskImage = QStringLiteral("Scribora.dmg");
+        // The address to listen on; the certificate names it besides 127.0.0.1 and localhost.
+        QString host = QStringLiteral("127.0.0.1");
         int port = 8443;
         Fault fault = Fault::None;
         qint64 dropAfter = 0;
@@ -48,6 +51,8 @@ public:
     [[nodiscard]] QString certificatePath() const;
     [[nodiscard]] QString hitsPath() const;
     [[nodiscard]] int port() const { return m_server ? m_server->port() : 0; }
+    // One line per kind and name of the hits received so far, with its count.
+    [[nodiscard]] QString hitsSummary() const { return m_collector.summary(); }
 
 private:
     using Request = HttpsTestServer::Request;

@@ -26,6 +26,17 @@ QByteArray httpDate(const QDateTime& time) {
         .toLatin1();
 }
 
+// Listening on every address, the server has no one name a certificate could hold.
+bool isWildcard(const QString& host) {
+    return host == QStringLiteral("0.0.0.0") || host == QStringLiteral("::");
+}
+
+bool isAddress(const QString& host) {
+    ASN1_OCTET_STRING* address = a2i_IPADDRESS(host.toUtf8().constData());
+    ASN1_OCTET_STRING_free(address);
+    return address != nullptr;
+}
+
 QByteArray etagOf(const QByteArray& seed) {
     return '"' + QCryptographicHash::hash(seed, QCryptographicHash::Sha1).toHex().left(16) + '"';
 }
@@ -70,7 +81,7 @@ HttpsTestServer::HttpsTestServer(const Listen& listen)
     if (m_certificateFolder.isEmpty() && m_temporaryFolder.emplace().isValid())
         m_certificateFolder = m_temporaryFolder->path();
     const QString keyPath = m_certificateFolder + QStringLiteral("/key.pem");
-    const bool kept = QFileInfo::exists(certificatePath()) && QFileInfo::exists(keyPath);
+    const bool kept = QFileInfo::exists(keyPath) && certificateNamesHost();
     if (m_certificateFolder.isEmpty() || !(kept || generateCertificate()))
         return;
     const QByteArray certificate = QFile::encodeName(certificatePath());
@@ -110,6 +121,18 @@ HttpsTestServer::~HttpsTestServer() {
         m_thread.join();
 }
 
+// A kept certificate made for another host is made anew.
+bool HttpsTestServer::certificateNamesHost() const {
+    const QByteArray path = QFile::encodeName(certificatePath());
+    const QByteArray host = m_host.toUtf8();
+    const std::unique_ptr<FILE, decltype(&fclose)> file(fopen(path.constData(), "r"), fclose);
+    const std::unique_ptr<X509, decltype(&X509_free)> certificate(
+        file ? PEM_read_X509(file.get(), nullptr, nullptr, nullptr) : nullptr, X509_free);
+    return certificate &&
+           (isWildcard(m_host) || X509_check_ip_asc(certificate.get(), host.constData(), 0) == 1 ||
+            X509_check_host(certificate.get(), host.constData(), 0, 0, nullptr) == 1);
+}
+
 bool HttpsTestServer::generateCertificate() {
     const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(EVP_EC_gen("P-256"),
                                                                   EVP_PKEY_free);
@@ -130,10 +153,13 @@ bool HttpsTestServer::generateCertificate() {
     X509V3_CTX context;
     X509V3_set_ctx_nodb(&context);
     X509V3_set_ctx(&context, cert, cert, nullptr, nullptr, 0);
+    QByteArray names = "IP:127.0.0.1,DNS:localhost";
+    if (!isWildcard(m_host) && m_host != QStringLiteral("127.0.0.1"))
+        names += (isAddress(m_host) ? ",IP:" : ",DNS:") + m_host.toUtf8();
     const std::pair<int, const char*> extensions[] = {
         {NID_basic_constraints, "critical,CA:TRUE"},
         {NID_subject_key_identifier, "hash"},
-        {NID_subject_alt_name, "IP:127.0.0.1,DNS:localhost"},
+        {NID_subject_alt_name, names.constData()},
     };
     for (const auto& [nid, value] : extensions) {
         X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &context, nid, value);

@@ -172,6 +172,7 @@ private:
         int expected = -1;
     };
 
+    [[nodiscard]] bool certificateNamesHost() const;
     bool generateCertificate();
     void dispatch(const httplib::Request& request, httplib::Response& response);
     void serveContent(const std::shared_ptr<const Content>& content,

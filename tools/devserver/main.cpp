@@ -1,7 +1,7 @@
 // devserver: the link service, package server and analytics collector of the demo.
-//   devserver --folder build/examples --state /tmp/devserver [--port 8443]
-//             [--package Scribora.zip] [--fault drop:N|404|stall|tamper] [--fault-times K]
-//             [--rate BYTES_PER_SECOND]
+//   devserver --folder build/examples --state /tmp/devserver [--host 127.0.0.1] [--port 8443]
+//             [--package Scribora.zip] [--image Scribora.dmg] [--print-hits]
+//             [--fault drop:N|404|stall|tamper] [--fault-times K] [--rate BYTES_PER_SECOND]
 // Trust its certificate with CURL_CA_BUNDLE=<state>/cert.pem. Stops on SIGINT or SIGTERM.
 #include "DevServer.h"
 #include "Platform/Signals.h"
@@ -39,29 +39,37 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        "Link service, package server and analytics collector on 127.0.0.1.");
+        "Link service, package server and analytics collector over HTTPS.");
     parser.addHelpOption();
+    const QCommandLineOption host("host", "Address to listen on.", "address", "127.0.0.1");
     const QCommandLineOption port("port", "Port to listen on (0 picks a free one).", "port",
                                   "8443");
     const QCommandLineOption folder("folder", "Folder of the packages.", "folder");
     const QCommandLineOption state("state", "Folder for the certificate and hits.jsonl.", "state");
     const QCommandLineOption package("package", "The package that link c1 leads to.", "name",
                                      "Scribora.zip");
+    const QCommandLineOption image("image", "The disk image that link c2 leads to.", "name",
+                                   "Scribora.dmg");
+    const QCommandLineOption printHits("print-hits",
+                                       "Prints a summary of the hits received on exit.");
     const QCommandLineOption fault(
         "fault", "Fault of package transfers: drop:N, 404, stall or tamper.", "fault");
     const QCommandLineOption faultTimes("fault-times", "How many transfers suffer the fault.",
                                         "count", "1");
     const QCommandLineOption rate("rate", "Package bytes sent per second (0: unlimited).", "bytes",
                                   "0");
-    parser.addOptions({port, folder, state, package, fault, faultTimes, rate});
+    parser.addOptions(
+        {host, port, folder, state, package, image, printHits, fault, faultTimes, rate});
     parser.process(app);
 
     DevServer::Options options;
     options.packageFolder = QDir(parser.value(folder)).absolutePath();
     options.stateFolder = parser.isSet(state) ? QDir(parser.value(state)).absolutePath()
                                               : options.packageFolder + "/devserver";
+    options.host = parser.value(host);
     options.port = parser.value(port).toInt();
     options.package = parser.value(package);
+    options.diskImage = parser.value(image);
     options.faultTimes = parser.value(faultTimes).toInt();
     options.rate = parser.value(rate).toLongLong();
     if (!parser.isSet(folder) || (parser.isSet(fault) && !parseFault(parser.value(fault), options)))
@@ -73,12 +81,14 @@ int main(int argc, char* argv[]) {
     DevServer server(options);
     if (!server.start())
         return 1;
-    std::printf("devserver: https://127.0.0.1:%d/ serving %s\n", server.port(),
+    std::printf("devserver: https://%s:%d/ serving %s\n", qPrintable(options.host), server.port(),
                 qPrintable(options.packageFolder));
     std::printf("devserver: CURL_CA_BUNDLE=%s\n", qPrintable(server.certificatePath()));
     std::printf("devserver: hits in %s\n", qPrintable(server.hitsPath()));
     std::fflush(stdout);
     Platform::Signals::waitForStopSignal();
     server.stop();
+    if (parser.isSet(printHits))
+        std::printf("devserver: hits received\n%s", qPrintable(server.hitsSummary()));
     return 0;
 }

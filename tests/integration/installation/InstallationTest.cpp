@@ -15,6 +15,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QUrlQuery>
 #include <condition_variable>
 #include <sys/stat.h>
@@ -691,6 +693,82 @@ TEST_F(InstallationTest, PreflightStopsAStageBeforeItWritesWhereRoomIsShort) {
         EXPECT_TRUE(view.messages.value(0).contains(c.smallFolder));
         EXPECT_EQ(QDir(c.smallFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), c.left);
     }
+}
+
+// Passes connections on to `port` and ends the first that has carried `cut` bytes to its
+// client there: one package transfer breaks off part-way.
+class DroppingRelay : public QTcpServer {
+public:
+    DroppingRelay(quint16 port, qint64 cut) {
+        listen(QHostAddress::LocalHost);
+        connect(this, &QTcpServer::newConnection, this, [this, port, cut] {
+            QTcpSocket* client = nextPendingConnection();
+            auto* server = new QTcpSocket(client);
+            server->connectToHost(QHostAddress::LocalHost, port);
+            connect(client, &QTcpSocket::readyRead, server,
+                    [=] { server->write(client->readAll()); });
+            connect(server, &QTcpSocket::readyRead, client,
+                    [=, this, carried = qint64(0)]() mutable {
+                        const QByteArray bytes = server->readAll();
+                        const qint64 room = dropped ? bytes.size() : cut - carried;
+                        carried += bytes.size();
+                        client->write(bytes.left(room));
+                        if (room < bytes.size()) {
+                            dropped = true;
+                            server->abort();
+                        }
+                    });
+            connect(server, &QTcpSocket::disconnected, client, &QTcpSocket::disconnectFromHost);
+            connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+        });
+    }
+    bool dropped = false;
+};
+
+// The nginx configuration of docs/, the file itself, on a loopback port with the scripted
+// server's throw-away certificate, as the link service and package server of the sample.
+TEST_F(InstallationTest, TheMakersNginxConfigurationServesAnInstallationThatResumesADrop) {
+    const QString site = root + "/nginx";
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost) && QDir().mkpath(site + "/temp"));
+    const quint16 port = probe.serverPort();
+    DroppingRelay relay(port, 100000); // on another port than the one nginx gets
+    probe.close();
+    ASSERT_TRUE(QFile::link(TQ_BINARY_DIR "/examples", site + "/packages"));
+    const auto write = [&site](const QString& name, const QString& text) {
+        QFile file(site + "/" + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0);
+    };
+    write("links-site.conf",
+          QStringLiteral("listen 127.0.0.1:%1 ssl;\nssl_certificate %2;\n"
+                         "ssl_certificate_key %3/key.pem;\nroot %4;\n")
+              .arg(port)
+              .arg(server.certificatePath(), QFileInfo(server.certificatePath()).path(), site));
+    QString temp;
+    for (const char* kind : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
+        temp += QStringLiteral("%1_temp_path %2/temp/%1;\n").arg(kind, site);
+    write("nginx.conf", QStringLiteral("daemon off;\nmaster_process off;\npid %1/nginx.pid;\n"
+                                       "events {}\nhttp {\naccess_log %1/access.log;\n%2"
+                                       "include " TQ_SOURCE_DIR "/docs/nginx/links.conf;\n}\n")
+                            .arg(site, temp));
+    Platform::Process nginx;
+    nginx.setLaunchPath("/usr/sbin/nginx");
+    nginx.setArguments({"-p", site + "/", "-c", site + "/nginx.conf", "-e", site + "/error.log"});
+    ASSERT_TRUE(nginx.launch()) << nginx.errorString().toStdString();
+    writeInstallerSettings(
+        {{"LinkServiceURL", QStringLiteral("https://127.0.0.1:%1/").arg(relay.serverPort())}});
+    restart();
+    EXPECT_TRUE(waitFor([&] { return QFileInfo::exists(site + "/nginx.pid"); }));
+    installation->clickInstallButton();
+    EXPECT_TRUE(waitForRest());
+    EXPECT_TRUE(waitFor([this] { return eventsOf(*transport).size() >= 7; }));
+    EXPECT_EQ(eventsOf(*transport), installedAndLaunched(applications + "/Scribora.app"));
+    EXPECT_TRUE(relay.dropped);
+    QFile log(site + "/access.log");
+    EXPECT_TRUE(log.open(QIODevice::ReadOnly) &&
+                log.readAll().contains("\"GET /packages/Scribora.zip HTTP/1.1\" 206 "));
+    nginx.terminate();
+    nginx.waitUntilExit();
 }
 
 } // namespace
