@@ -1,6 +1,9 @@
 #include "TestEnvironment.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QThread>
 #include <QUuid>
 #include <cstdlib>
 #include <stdexcept>
@@ -58,4 +61,16 @@ QString TestEnvironment::makeFolder(const QString& name) {
                          QUuid::createUuid().toString(QUuid::WithoutBraces).left(8);
     QDir().mkpath(path);
     return path;
+}
+
+bool waitFor(const std::function<bool()>& condition, int milliseconds) {
+    const QDeadlineTimer deadline(milliseconds);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QThread::msleep(2);
+    }
+    return true;
 }

@@ -17,22 +17,6 @@ const QString chinese(const char* text) {
 
 } // namespace
 
-TEST(ControlLocalizationTest, MenusAreLocalizedAtEveryLevelWithTheirSubmenuTitles) {
-    TestBundle bundle({"zh-CN"});
-    QMenuBar bar;
-    QMenu* help = bar.addMenu("Help");
-    QMenu* nested = help->addMenu("About");
-    QAction* quit = nested->addAction("Quit");
-    QAction* unknown = help->addAction("No such key");
-    help->addSeparator();
-    localizeStrings(&bar);
-    EXPECT_EQ(help->title(), chinese("帮助"));
-    EXPECT_EQ(nested->title(), chinese("关于"));
-    EXPECT_EQ(nested->menuAction()->text(), chinese("关于"));
-    EXPECT_EQ(quit->text(), chinese("退出"));
-    EXPECT_EQ(unknown->text(), "No such key");
-}
-
 TEST(ControlLocalizationTest, ButtonsAndTextFieldsLocalizeWhatTheyHold) {
     TestBundle bundle({"zh-CN"});
     QPushButton button("Install");

@@ -76,20 +76,6 @@ QList<TQMaskWindow*> visibleSheets() {
     return sheets;
 }
 
-bool waitFor(const std::function<bool()>& condition, int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > milliseconds)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        // What the application's loop would free on its next turn.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
 // In a ThreadSanitizer build: Qt is not instrumented, so the hand-over between its own paint
 // threads (locked with Qt's mutexes, invisible to the sanitizer) looks like races in the
 // memory functions Qt calls. Only accesses made by instrumented code (the installer's) count.

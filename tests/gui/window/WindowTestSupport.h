@@ -7,6 +7,7 @@
 #include "Platform/Bundle.h"
 #include "Platform/ScopedReplacement.h"
 #include "Platform/Workspace.h"
+#include "TestEnvironment.h"
 
 #include <QList>
 #include <QString>
@@ -52,6 +53,3 @@ public:
     }
     QList<QUrl> opened;
 };
-
-// Turns the event loop until `condition` holds or `milliseconds` have passed; its last answer.
-[[nodiscard]] bool waitFor(const std::function<bool()>& condition, int milliseconds = 5000);

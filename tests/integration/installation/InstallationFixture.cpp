@@ -185,17 +185,6 @@ QStringList InstallationTest::scriboraStarts() {
     return programs;
 }
 
-bool InstallationTest::waitFor(const std::function<bool()>& condition) {
-    QDeadlineTimer deadline(20000);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
 bool InstallationTest::waitForRest() {
     using State = Installation::State;
     const bool settled = waitFor([this] {

@@ -13,6 +13,7 @@
 #include "Platform/Workspace.h"
 #include "RecordingHitTransport.h"
 #include "TQDownloader.h"
+#include "TestEnvironment.h"
 
 #include <QList>
 #include <QString>
@@ -108,8 +109,6 @@ protected:
     [[nodiscard]] QString copyOfScribora(const QString& folder) const;
     // The program paths of Scribora's starts so far.
     [[nodiscard]] static QStringList scriboraStarts();
-    // Turns the event loop until the condition holds or 20 s have passed.
-    static bool waitFor(const std::function<bool()>& condition);
     // Waits until the installation has ended, failed or is waiting for an answer.
     bool waitForRest();
     [[nodiscard]] QStringList applicationsEntries() const;

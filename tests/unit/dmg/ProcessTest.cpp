@@ -1,12 +1,9 @@
 #include "Platform/Process.h"
+#include "TestEnvironment.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QThread>
 #include <csignal>
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -17,16 +14,6 @@ Process* shell(Process& process, const QString& script) {
     process.setLaunchPath("/bin/sh");
     process.setArguments({"-c", script});
     return &process;
-}
-
-// Turns the event loop, where orphaned programs are reaped, until done() holds or 20 s passed.
-bool spinUntil(const std::function<bool()>& done) {
-    const QDeadlineTimer deadline(20000);
-    while (!done() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return done();
 }
 
 // Gone, or a zombie nobody in the test can reap.
@@ -98,7 +85,7 @@ TEST(ProcessTest, AProgramLeftRunningIsNeverBlockedOnAPipeAndIsReapedWhenItEnds)
         ASSERT_TRUE(process.launch());
         pid = process.processIdentifier();
     }
-    EXPECT_TRUE(spinUntil([pid] { return ::kill(pid, 0) != 0; }))
+    EXPECT_TRUE(waitFor([pid] { return ::kill(pid, 0) != 0; }))
         << "the program was neither finished nor reaped";
     EXPECT_TRUE(QFile::exists(marker));
 }
@@ -115,7 +102,7 @@ TEST(ProcessTest, TerminateEndsTheGroupOrSessionTheProgramStarted) {
         process.setStartsSession(session);
         ASSERT_TRUE(process.launch());
         QFile file(record);
-        ASSERT_TRUE(spinUntil([&] { return file.size() > 0; }));
+        ASSERT_TRUE(waitFor([&] { return file.size() > 0; }));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         const QList<QByteArray> words = file.readAll().simplified().split(' ');
         EXPECT_EQ(words[1] == QByteArray::number(process.processIdentifier()), session);
@@ -124,7 +111,7 @@ TEST(ProcessTest, TerminateEndsTheGroupOrSessionTheProgramStarted) {
         ASSERT_TRUE(process.waitUntilExit());
         EXPECT_TRUE(process.terminatedBySignal());
         EXPECT_EQ(process.terminationStatus(), SIGTERM);
-        EXPECT_TRUE(spinUntil([&] { return hasEnded(words[0]); })) << "session " << session;
+        EXPECT_TRUE(waitFor([&] { return hasEnded(words[0]); })) << "session " << session;
     }
 }
 

@@ -123,15 +123,4 @@ TEST_F(LinksTest, UnreadableHugeOrDeepSettingsBehaveAsEmptyAndAreLoggedOnce) {
     }
 }
 
-TEST_F(LinksTest, BinarySettingsAreReadOncePerMainBundle) {
-    BundleBuilder::writeInfo(bundlePath, {{"PID", "77"}, {"CFBundleVersion", "9"}},
-                             BundleBuilder::Format::Binary);
-
-    EXPECT_EQ(productID(), "77");
-    QFile::remove(bundlePath + "/Contents/Info.plist");
-    EXPECT_EQ(bundleVersion(), "9");
-    Platform::Bundle::main().rereadSettings();
-    EXPECT_TRUE(bundleVersion().isNull());
-}
-
 } // namespace

@@ -84,26 +84,4 @@ TEST(SearchPathsTest, FoldersFollowTheEnvironment) {
     qputenv("XDG_DATA_HOME", saved);
 }
 
-TEST(PrivateFolderTest, AFolderOthersCanOnlyReadIsClosedAndAPlantedOneHasOneFallback) {
-    const QString base = TestEnvironment::makeFolder("private");
-    const QString readable = base + "/readable";
-    ASSERT_TRUE(QDir().mkdir(readable, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                           QFile::ReadOther | QFile::ExeOther));
-    EXPECT_EQ(Platform::PrivateFolder::make(readable), readable);
-    EXPECT_FALSE(
-        QFileInfo(readable).permissions().testAnyFlags(QFile::ReadOther | QFile::ExeOther));
-
-    const QString planted = base + "/planted";
-    ASSERT_TRUE(QFile::link("/tmp", planted));
-    const QString fallback = Platform::PrivateFolder::make(planted);
-    ASSERT_TRUE(fallback.startsWith(planted + "."));
-    QFile old(fallback + "/old.zip");
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTime().addDays(-2),
-                                QFileDevice::FileModificationTime));
-    QFile(fallback + "/new.zip").open(QIODevice::WriteOnly);
-    EXPECT_EQ(Platform::PrivateFolder::make(planted), fallback) << "one fallback per user";
-    EXPECT_EQ(QDir(fallback).entryList(QDir::Files), QStringList("new.zip"));
-}
-
 } // namespace
