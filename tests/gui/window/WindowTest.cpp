@@ -1,6 +1,7 @@
 #include "WindowTestSupport.h"
 
 #include "BundleBuilder.h"
+#include "Extensions/StringExtension.h"
 #include "Extensions/URLExtension.h"
 #include "TQWindowController.h"
 #include "TestEnvironment.h"
@@ -90,6 +91,7 @@ TEST(WindowTest, TheLicenceLineLinksTheFirstOccurrenceOfEachWordInItsOwnStyle) {
     EXPECT_EQ(linkedText(fragments(frenchLine), privacyPolicyURL()),
               "Politique de confidentialité");
     EXPECT_EQ(linkedText(fragments(frenchLine), licenseURL()), "");
+    EXPECT_EQ(localized("Hide %@"), "Hide %@"); // its translation takes an argument it lacks
 }
 
 TEST(WindowTest, ClickingALinkOpensItsAddressThroughTheWorkspace) {
