@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 
+#include "Branding.h"
 #include "Controls/TQDialogBox.h"
 #include "Controls/TQLayoutLoader.h"
 #include "Extensions/BundleExtension.h"
@@ -51,6 +52,12 @@ void AppDelegate::connectOutlets(QMainWindow* window, TQWindowController* window
     _hideMenuItem = findOutlet<QAction>(window, QStringLiteral("hideMenuItem"), missing);
     _quitMenuItem = findOutlet<QAction>(window, QStringLiteral("quitMenuItem"), missing);
     _removeMenuItem = window->findChild<QAction*>(QStringLiteral("removeMenuItem"));
+    if (auto* menu = window->findChild<QMenu*>(QStringLiteral("applicationMenu")))
+        _productItems.append({menu->menuAction(), QStringLiteral("%@")});
+    if (auto* item = window->findChild<QAction*>(QStringLiteral("productMenuItem")))
+        _productItems.append({item, QStringLiteral("%@ Website")});
+    if (auto* item = window->findChild<QAction*>(QStringLiteral("helpMenuItem")))
+        _productItems.append({item, QStringLiteral("%@ Help")});
 
     const QMetaMethod triggered = QMetaMethod::fromSignal(&QAction::triggered);
     for (QAction* item : window->findChildren<QAction*>()) {
@@ -67,7 +74,15 @@ void AppDelegate::connectOutlets(QMainWindow* window, TQWindowController* window
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
+    // Mnemonics come from the English title, so it is remembered before localizing.
+    const QString name = Branding::productName();
+    for (const auto& [item, pattern] : _productItems)
+        if (item)
+            rememberSourceText(item, formatted(pattern, {name}));
     localizeStrings(_mainMenu.data());
+    for (const auto& [item, pattern] : _productItems)
+        if (item)
+            item->setText(formatted(localized(pattern), {literalMenuText(name)}));
     const QString displayName = literalMenuText(bundleDisplayName());
     if (_aboutMenuItem)
         _aboutMenuItem->setText(formatted(localized(QStringLiteral("About %@")), {displayName}));

@@ -70,6 +70,8 @@ private:
     QPointer<QAction> _quitMenuItem;
     // Optional: a maker's layout may leave it out.
     QPointer<QAction> _removeMenuItem;
+    // Items titled from the product's name, each with its pattern (a localization key).
+    QList<std::pair<QPointer<QAction>, QString>> _productItems;
     QPointer<TQWindowController> _windowController;
     EventSink _eventSink;
 };

@@ -1,8 +1,10 @@
 #include "CommandLine.h"
 
+#include "BundleCheck.h"
 #include "Extensions/BundleExtension.h"
 #include "Installation/Installation.h"
 #include "Installation/Removal.h"
+#include "Platform/Bundle.h"
 #include "Platform/FileManager.h"
 #include "Platform/Log.h"
 #include "Platform/SearchPaths.h"
@@ -32,7 +34,8 @@ bool openLogFile() {
 CommandLine::CommandLine(QString program, const QStringList& arguments)
     : m_program(std::move(program)) {
     bool help = false, version = false, check = false, uninstall = false;
-    for (const QString& argument : arguments) {
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
             help = true;
         else if (argument == QLatin1String("--version"))
@@ -43,9 +46,11 @@ CommandLine::CommandLine(QString program, const QStringList& arguments)
             uninstall = true;
         else if (argument == QLatin1String("--yes") || argument == QLatin1String("-y"))
             m_yes = true;
-        else if (argument == QLatin1String("--check"))
+        else if (argument == QLatin1String("--check")) {
             check = true;
-        else if (m_problem.isNull())
+            if (i + 1 < arguments.size() && !arguments.at(i + 1).startsWith(QLatin1Char('-')))
+                m_checkedBundle = arguments.at(++i);
+        } else if (m_problem.isNull())
             m_problem = QStringLiteral("unknown option '%1'").arg(argument);
     }
     m_mode = !m_problem.isNull() ? Mode::Usage
@@ -58,7 +63,7 @@ CommandLine::CommandLine(QString program, const QStringList& arguments)
 
 QString CommandLine::usage() const {
     return QStringLiteral(
-               "Usage: %1 [--verbose] [--uninstall [--yes]]\n"
+               "Usage: %1 [--verbose] [--uninstall [--yes]] [--check [BUNDLE]]\n"
                "Installs %2, or with --uninstall removes the copy this installer installed.\n"
                "\n"
                "  -h, --help     show this help and exit\n"
@@ -66,7 +71,8 @@ QString CommandLine::usage() const {
                "  --verbose      write the log to standard error as well\n"
                "  --uninstall    remove the installed copy, its menu entry and icons\n"
                "  -y, --yes      remove without asking\n"
-               "  --check        reserved; not available yet\n"
+               "  --check        list the problems of an installer bundle (this one without\n"
+               "                 BUNDLE), one a line; exit status 1 when there is one\n"
                "\n"
                "The log is kept in $XDG_STATE_HOME/%3/installer.log (~/.local/state without it).\n")
         .arg(m_program, Removal::productName(), installerFolderName());
@@ -86,8 +92,7 @@ std::optional<int> CommandLine::runWithoutWindow() const {
         out << bundleName() << ' ' << bundleShortVersion() << " (" << bundleVersion() << ")\n";
         return 0;
     case Mode::Check:
-        err << m_program << ": --check is not available yet\n";
-        return 2;
+        return check();
     case Mode::Uninstall:
     case Mode::Window:
         break;
@@ -101,6 +106,16 @@ std::optional<int> CommandLine::runWithoutWindow() const {
     if (m_mode == Mode::Uninstall)
         return uninstall();
     return std::nullopt;
+}
+
+int CommandLine::check() const {
+    const QString bundle =
+        m_checkedBundle.isNull() ? Platform::Bundle::main().bundlePath() : m_checkedBundle;
+    const QStringList problems = BundleCheck(bundle).problems();
+    QTextStream out(stdout);
+    for (const QString& problem : problems)
+        out << problem << '\n';
+    return problems.isEmpty() ? 0 : 1;
 }
 
 // The log reaches the terminal only with --verbose; a refusal always does.

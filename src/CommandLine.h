@@ -5,7 +5,7 @@
 #include <optional>
 
 // The installer's command line: help, version, the removal of the installed product, the
-// reserved --check, and the checks before a window may open. Runs before any Qt application
+// check of a bundle, and the checks before a window may open. Runs before any Qt application
 // object exists.
 class CommandLine {
 public:
@@ -22,6 +22,7 @@ public:
 private:
     [[nodiscard]] QString usage() const;
     [[nodiscard]] int uninstall() const;
+    [[nodiscard]] int check() const;
     void refuse(const QString& message) const;
 
     QString m_program;
@@ -29,4 +30,5 @@ private:
     bool m_verbose = false;
     bool m_yes = false;
     QString m_problem;
+    QString m_checkedBundle; // null: the installer's own
 };

@@ -1,9 +1,11 @@
 #include "TQWindowController.h"
 
+#include "Branding.h"
 #include "Controls/TQAppearance.h"
 #include "Controls/TQDialogBox.h"
 #include "Controls/TQLayoutLoader.h"
 #include "Controls/TQWindowMover.h"
+#include "Extensions/BundleExtension.h"
 #include "Extensions/ColorExtension.h"
 #include "Extensions/StringExtension.h"
 #include "Extensions/URLExtension.h"
@@ -213,6 +215,8 @@ void TQWindowController::awakeFromNib() {
     background.setColor(QPalette::Window, Qt::white);
     _window->setPalette(background);
     _window->setAutoFillBackground(true);
+    if (!bundleName().isEmpty())
+        _window->setWindowTitle(bundleName());
     // The window takes the size its texts need, and the user cannot change it.
     _window->layout()->setSizeConstraint(QLayout::SetFixedSize);
     if (QWidget* content = _window->centralWidget())
@@ -276,8 +280,10 @@ void TQWindowController::describeForAccessibility() {
 }
 
 void TQWindowController::localizeString() {
-    localizeStrings(_titleLabel.data());
-    localizeStrings(_sloganLabel.data());
+    if (_titleLabel)
+        _titleLabel->setText(Branding::productName());
+    if (_sloganLabel)
+        _sloganLabel->setText(Branding::productSlogan());
     localizeStrings(_installButton.data());
     localizeStrings(_progressLabel.data());
     localizeStrings(_downloadLabell.data());

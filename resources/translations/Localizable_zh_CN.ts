@@ -25,14 +25,12 @@
     <message><source>Are you sure you want to quit before the process is completed?</source><translation>安装尚未完成，确定要退出吗？</translation></message>
     <message><source>Continue</source><translation>继续</translation></message>
     <message><source>Version %@</source><translation>版本 %@</translation></message>
-    <message><source>Scribora</source><translation>Scribora</translation></message>
-    <message><source>Write with clarity, anywhere.</source><translation>随时随地，清晰书写。</translation></message>
     <message><source>0.0%</source><translation>0.0%</translation></message>
     <message><source>About</source><translation>关于</translation></message>
     <message><source>Hide</source><translation>隐藏</translation></message>
     <message><source>Help</source><translation>帮助</translation></message>
-    <message><source>Scribora Website</source><translation>Scribora 官网</translation></message>
-    <message><source>Scribora Help</source><translation>Scribora 帮助</translation></message>
+    <message><source>%@ Website</source><translation>%@ 官网</translation></message>
+    <message><source>%@ Help</source><translation>%@ 帮助</translation></message>
     <message><source>License Agreement</source><translation>许可协议</translation></message>
     <message><source>Notice</source><translation>提示</translation></message>
     <message><source>OK</source><translation>好</translation></message>

@@ -1,5 +1,6 @@
 #include "Controls/TQAppearance.h"
 
+#include "Branding.h"
 #include "Extensions/ColorExtension.h"
 
 #include <QApplication>
@@ -15,7 +16,7 @@ constexpr double usualFontPoints = 11.0;
 } // namespace
 
 QColor TQAppearance::accentColor() {
-    return colorWithRGB(0x4E69FF);
+    return Branding::accentColor();
 }
 
 QColor TQAppearance::accentTextColor() {

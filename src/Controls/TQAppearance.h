@@ -11,7 +11,8 @@ class QWidget;
 // the About box included) and type that grows with a larger desktop font. Main thread only.
 class TQAppearance {
 public:
-    // The accent: the Install button, a dialog's first button, the progress bar.
+    // The accent (the AccentColor setting): the Install button, a dialog's first button, the
+    // progress bar, selections and links.
     [[nodiscard]] static QColor accentColor();
     // The accent darkened enough to be read as text on a pale background.
     [[nodiscard]] static QColor accentTextColor();

@@ -1,5 +1,6 @@
 #include "Installation/DesktopIntegration.h"
 
+#include "Branding.h"
 #include "Extensions/BundleExtension.h"
 #include "Installation/DesktopEntry.h"
 #include "Platform/Bundle.h"
@@ -94,18 +95,13 @@ QString displayName(const QVariantMap& settings) {
     return QString();
 }
 
-// Categories from the product's settings ("Office;WordProcessor;" or a list), each checked.
+// The installer's ProductCategories, else the product's own DesktopCategories.
 QString categories(const Platform::Bundle& bundle) {
-    const QVariant value = bundle.infoDictionary().value(QStringLiteral("DesktopCategories"));
-    const QStringList given = value.typeId() == QMetaType::QString
-                                  ? value.toString().split(QLatin1Char(';'), Qt::SkipEmptyParts)
-                                  : value.toStringList();
-    static const QRegularExpression word(QStringLiteral("^[A-Za-z0-9-]+$"));
-    QString list;
-    for (const QString& category : given)
-        if (word.match(category).hasMatch())
-            list += category + QLatin1Char(';');
-    return list.isEmpty() ? QString() : list;
+    QStringList list = Branding::productCategories();
+    if (list.isEmpty())
+        list = Branding::categoriesFrom(
+            bundle.infoDictionary().value(QStringLiteral("DesktopCategories")));
+    return list.isEmpty() ? QString() : list.join(QLatin1Char(';')) + QLatin1Char(';');
 }
 
 QByteArray entryText(const Platform::Bundle& bundle, const QString& program, bool hasIcon,

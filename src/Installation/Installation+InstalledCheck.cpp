@@ -1,5 +1,6 @@
 #include "Installation/Installation.h"
 
+#include "Branding.h"
 #include "Extensions/BundleExtension.h"
 #include "Extensions/StringExtension.h"
 #include "Platform/Bundle.h"
@@ -15,8 +16,6 @@
 #include <system_error>
 
 namespace {
-
-const QString minimumVersion = QStringLiteral("7.0.0");
 
 // integerValue: optional blanks and sign, then the leading digits; 0 without digits.
 // Numbers beyond 64 bits saturate.
@@ -99,7 +98,7 @@ bool Installation::isScriboraApplication(const QUrl& url) {
     const QString identifier = bundle->bundleIdentifier();
     if (identifier.isNull() || identifier != installAppBundleID())
         return false;
-    const qint64 order = compare(bundleShortVersion(*bundle), minimumVersion);
+    const qint64 order = compare(bundleShortVersion(*bundle), Branding::minimumVersion());
     return (order == -1 || order == 0) && isComplete(*bundle);
 }
 

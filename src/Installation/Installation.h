@@ -114,7 +114,7 @@ public:
     [[nodiscard]] static QString installAppBundleID();
     // -1 when a is the newer version, 1 when b is, 0 when equal (the reverse of the usual sign).
     [[nodiscard]] static qint64 compare(const QString& a, const QString& b);
-    // True when the bundle at url is the configured product in version 7.0.0 or newer.
+    // True when the bundle at url is the configured product in its minimum version or newer.
     [[nodiscard]] static bool isScriboraApplication(const QUrl& url);
     void checkStandardApplicationHasInstalled(Platform::ApplicationsFolder applications);
     // Looks for an installed copy and offers "Launch" for it. Main thread, at start.

@@ -1,6 +1,7 @@
 #include "WindowTestSupport.h"
 
 #include "BundleBuilder.h"
+#include "Controls/TQDialogBox.h"
 #include "Extensions/URLExtension.h"
 
 #include <QApplication>
@@ -151,10 +152,14 @@ TEST_F(AppDelegateTest, MenuItemsOpenTheProductsPagesAndOnlyDirectDownloadSendsA
     EXPECT_TRUE(events.first().label.isNull());
 }
 
-TEST(AppStartTest, MenuTitlesCarryTheDisplayNameAndTheWholeMenuBarIsLocalized) {
+TEST(AppStartTest, TheSettingsNamesAndColourRebrandTheWindowMenusAndDialogInTheirLanguage) {
     TestBundle bundle({"zh-CN"});
     BundleBuilder::writeInfo(bundle.path(), {{"CFBundleDisplayName", "Quill & Ink"},
-                                             {"CFBundleIdentifier", "com.example.Installer"}});
+                                             {"CFBundleIdentifier", "com.example.Installer"},
+                                             {"ProductName", "Fotolyn"},
+                                             {"ProductSlogan", "Sharp pictures."},
+                                             {"AccentColor", "#FF0000"}});
+    BundleBuilder::writeLocalizedInfo(bundle.path(), "zh_CN", {{"ProductSlogan", "清晰"}});
     auto layout = loadMainLayout();
     ASSERT_TRUE(layout);
     AppDelegate* delegate = layout->delegate();
@@ -164,6 +169,15 @@ TEST(AppStartTest, MenuTitlesCarryTheDisplayNameAndTheWholeMenuBarIsLocalized) {
     EXPECT_EQ(delegate->quitMenuItem()->text(), QString::fromUtf8("退出 Quill && Ink(&Q)"));
     EXPECT_EQ(layout->window()->findChild<QMenu*>("helpMenu")->title(),
               QString::fromUtf8("帮助(&H)"));
+    EXPECT_EQ(layout->window()->findChild<QMenu*>("applicationMenu")->title(), "&Fotolyn");
+    EXPECT_EQ(layout->window()->findChild<QAction*>("productMenuItem")->text(),
+              QString::fromUtf8("Fotolyn 官网(&F)"));
+    EXPECT_EQ(layout->windowController()->titleLabel()->text(), "Fotolyn");
+    EXPECT_EQ(layout->windowController()->sloganLabel()->text(), QString::fromUtf8("清晰"));
+    EXPECT_TRUE(layout->windowController()->installButton()->styleSheet().contains("#ff0000"));
+    TQDialogBox dialog;
+    dialog.addAction("OK", "", [] {});
+    EXPECT_TRUE(dialog.firstButton()->styleSheet().contains("#FF0000"));
 }
 
 TEST(AppStartTest, ALayoutWithoutAnOutletOrAnActionIsAStartUpErrorNamingIt) {

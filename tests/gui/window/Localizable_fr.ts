@@ -6,6 +6,6 @@
     <message><source>Privacy Policy</source><translation>Politique de confidentialité</translation></message>
     <message><source>EULA</source><translation>CLUF</translation></message>
     <message><source>By installing, you agree to the %@ and %@</source><translation>En installant, vous acceptez la %@</translation></message>
-    <message><source>Write with clarity, anywhere.</source><translation>Écrivez clairement, partout.</translation></message>
+    <message><source>Hide %@</source><translation>Masquer %2$@</translation></message>
 </context>
 </TS>

@@ -1,6 +1,7 @@
 #include "WindowTestSupport.h"
 
 #include "BundleBuilder.h"
+#include "Extensions/StringExtension.h"
 #include "Extensions/URLExtension.h"
 #include "TQWindowController.h"
 #include "TestEnvironment.h"
@@ -79,6 +80,10 @@ TEST(WindowTest, TheLicenceLineLinksTheFirstOccurrenceOfEachWordInItsOwnStyle) {
     EXPECT_EQ(germanParts.first().href, licenseURL().toString());
     EXPECT_EQ(linkedText(germanParts, licenseURL()), "AGB");
     EXPECT_EQ(linkedText(germanParts, privacyPolicyURL()), "Datenschutz");
+
+    // A translation taking an argument its text lacks shows the text.
+    TestBundle french({"fr-FR"});
+    EXPECT_EQ(localized("Hide %@"), "Hide %@");
 }
 
 TEST(WindowTest, ClickingALinkOpensItsAddressThroughTheWorkspace) {

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
+#include <filesystem>
 #include <mutex>
 
 namespace {
@@ -34,6 +35,36 @@ Ran run(const QString& program, const QStringList& arguments,
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
+}
+
+// A copy of the built bundle with one fault of each kind the bundle check looks for.
+QString writeBrokenBundle(const QString& path) {
+    std::filesystem::copy(TQ_BUNDLE_DIR, path.toStdString(),
+                          std::filesystem::copy_options::recursive);
+    QVariantMap info = Platform::Bundle(TQ_BUNDLE_DIR).infoDictionary();
+    info.remove("PID");
+    info.insert({{"LinkServiceURL", "http://go.example.com/"},
+                 {"AnalyticsBaseURL", "https://collect.example.com"},
+                 {"CFBundleVersion", 100},
+                 {"AccentColor", "blue"},
+                 {"InstallApplicationMinimumVersion", "7.x"}});
+    BundleBuilder::writeInfo(path, info);
+    BundleBuilder::writeLocalizedInfo(path, "zh_CN", {{"ProductSlogan", 7}});
+    const QString resources = path + "/Contents/Resources/";
+    QFile::remove(resources + "images/logo@2x.png");
+    QFile::remove(resources + "images/icon.png");
+    QFile::copy(resources + "images/dialogIcon.png", resources + "images/icon.png");
+    for (const auto& [name, from, to] :
+         {std::tuple{"MainMenu.ui", "\"cancelButton\"", "\"stopButton\""},
+          {"Localizable_zh_CN.ts", ">Quit<", ">Leave<"},
+          {"Localizable_zh_CN.ts", ">%@ / %@<", ">%3$@<"}}) {
+        QFile file(resources + name);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll().replace(from, to);
+        file.close();
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text));
+    }
+    return path;
 }
 
 // Every item below the folders, with the contents of files.
@@ -253,7 +284,32 @@ TEST_F(DesktopTest, TheCommandLineBehavesLikeALinuxProgram) {
          "",
          true},
         {"an unknown option shows the usage", {"--frobnicate"}, {}, 2, "", "Usage:", true},
-        {"--check is reserved", {"--check"}, {}, 2, "", "not available", true},
+        {"--check finds nothing wrong with the installer's own bundle",
+         {"--check"},
+         {},
+         0,
+         "",
+         "",
+         true},
+        {"--check names each fault of a bundle once",
+         {"--check", writeBrokenBundle(root + "/Broken.app")},
+         {},
+         1,
+         "Info.plist: PID: missing\n"
+         "Info.plist: CFBundleVersion: is not a text\n"
+         "Info.plist: LinkServiceURL: \"http://go.example.com/\" is not an https address\n"
+         "Info.plist: AnalyticsBaseURL: \"https://collect.example.com\" does not end in \"/\"\n"
+         "Info.plist: AccentColor: \"blue\" is not a colour of the form #RRGGBB\n"
+         "Info.plist: InstallApplicationMinimumVersion: \"7.x\" is not a version such as 7.0.0\n"
+         "Resources/zh_CN.lproj/InfoPlist.strings: ProductSlogan: is not a text\n"
+         "Resources/images/icon.png: 48x48 pixels; expected 96x96 pixels\n"
+         "Resources/images/logo@2x.png: missing or not an image; expected 264x64 pixels\n"
+         "Resources/MainMenu.ui: cancelButton: no outlet of this name\n"
+         "Resources/Localizable_zh_CN.ts: \"%@ of %@\": the translation \"%3$@\" has "
+         "placeholders the text does not have\n"
+         "Resources/Localizable_zh_CN.ts: \"Quit\": missing\n",
+         "",
+         true},
         {"without a display the window does not open",
          {},
          {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"},
@@ -283,7 +339,8 @@ TEST_F(DesktopTest, TheCommandLineBehavesLikeALinuxProgram) {
             environment.remove(name);
         const Ran result = run(installer, row.arguments, environment);
         EXPECT_EQ(result.status, row.status) << row.label << result.err.toStdString();
-        EXPECT_TRUE(result.out.contains(row.out)) << row.label << result.out.toStdString();
+        EXPECT_TRUE(row.out.endsWith('\n') ? result.out == row.out : result.out.contains(row.out))
+            << row.label << result.out.toStdString();
         EXPECT_TRUE(row.err.endsWith('\n') ? result.err == row.err : result.err.contains(row.err))
             << row.label << result.err.toStdString();
         EXPECT_EQ(QFileInfo::exists(copy), row.installed) << row.label;

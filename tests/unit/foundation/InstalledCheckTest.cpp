@@ -85,6 +85,25 @@ TEST_F(InstalledCheckTest, TheProductTestNeedsTheIdentifierAndVersionSevenOrLate
     EXPECT_FALSE(Installation::isScriboraApplication(file(notExecutable)));
     EXPECT_FALSE(
         Installation::isScriboraApplication(file(product(root, ".P.app.partial-x1", "7.0.0"))));
+
+    // The maker's minimum; one that does not parse counts as 7.0.0, with one log line.
+    struct Row {
+        const char* minimum;
+        const char* version;
+        bool recognised;
+    };
+    LogCapture log;
+    for (const Row& row : {Row{"2.3.0", "2.3.0", true}, Row{"2.3.0", "2.2.9", false},
+                           Row{"7.x", "7.0.0", true}, Row{"7.x", "6.9", false}}) {
+        BundleBuilder::writeInfo(root + "/Installer.app",
+                                 {{"InstallApplicationBundleID", productIdentifier},
+                                  {"InstallApplicationMinimumVersion", row.minimum}});
+        const QString name = QString("%1-%2.app").arg(row.minimum, row.version);
+        EXPECT_EQ(Installation::isScriboraApplication(file(product(root, name, row.version))),
+                  row.recognised)
+            << name.toStdString();
+    }
+    EXPECT_EQ(log.lines().size(), 1) << log.lines().join('\n').toStdString();
 }
 
 TEST_F(InstalledCheckTest, BrokenBundlesFailTheProductTestQuietly) {
