@@ -54,6 +54,16 @@ QList<Event> installedAndLaunched(const QString& launched) {
             {T::launchSuccess, launched, {}}};
 }
 
+QList<Event> copyRefused(const QString& applications) {
+    return {{T::downloadNumber, {}, {}},
+            {T::downloadSuccess, {}, {}},
+            {T::downloadTimeInterval, quarter, {}},
+            {T::unarchiveTimeInterval, quarter, {}},
+            {T::installFail, any, {}},
+            {T::selectInstallDirectory, {}, {}},
+            {T::installFail, T::copyFailed, applications + "/Scribora.app"}};
+}
+
 QList<Event> signatureRefused(const QString&) {
     return {{T::downloadNumber, {}, {}}, {T::downloadFail, T::signatureInvalid, T::signatureLabel}};
 }
@@ -119,6 +129,7 @@ struct Outcome {
 
 class OutcomeTest : public InstallationTest {
 public:
+    using InstallationTest::files;
     using InstallationTest::searchApplicationsIn;
     QString root() const { return InstallationTest::root; }
     QString applicationsFolder() const { return applications; }
@@ -153,6 +164,7 @@ void OutcomeTest::run(const Outcome& outcome) {
     QDir(applications).removeRecursively();
     QDir().mkpath(applications);
     unzip = Installation::systemCollaborators().unzip;
+    files->failingMoves.clear();
     linkPackageTo(QStringLiteral("/packages/Scribora.zip"));
     serveExample(QStringLiteral("Scribora.zip"));
     outcome.arrange(*this);
@@ -296,7 +308,8 @@ TEST_F(OutcomeTest, EachStageSendsItsEventsAndEndsInTheRightState) {
          {}},
         {"a failed copy asks for a folder, and cancelling ends the installation",
          [](OutcomeTest& t) {
-             // A named pipe in the unpacked bundle cannot be copied.
+             // A named pipe in the unpacked bundle cannot be copied from another file system.
+             t.files->failingMoves = "^Scribora";
              t.extractWith([](const QUrl& package, const QUrl& destination,
                               const std::function<void(double, double)>& progress,
                               std::stop_token stop) {
@@ -306,15 +319,15 @@ TEST_F(OutcomeTest, EachStageSendsItsEventsAndEndsInTheRightState) {
                  return unpacked;
              });
          },
-         [](const QString& applications) -> QList<Event> {
-             return {{T::downloadNumber, {}, {}},
-                     {T::downloadSuccess, {}, {}},
-                     {T::downloadTimeInterval, quarter, {}},
-                     {T::unarchiveTimeInterval, quarter, {}},
-                     {T::installFail, any, {}},
-                     {T::selectInstallDirectory, {}, {}},
-                     {T::installFail, T::copyFailed, applications + "/Scribora.app"}};
+         copyRefused,
+         State::Idle,
+         {}},
+        {"a copy that cannot be renamed into place leaves neither name, nor a stale copy",
+         [](OutcomeTest& t) {
+             t.files->failingMoves = "Scribora";
+             QDir().mkpath(t.applicationsFolder() + "/.Scribora.app.partial-a1b2c3/Contents");
          },
+         copyRefused,
          State::Idle,
          {}},
         {"a folder chosen after a failed administrator copy takes over",
@@ -438,6 +451,8 @@ TEST_F(InstallationTest, ALaunchRemembersTheCopyAndTheNextClickStartsItWithoutRe
               installed);
     EXPECT_TRUE(reporter->checkWrapperTag());
     EXPECT_EQ(installation->installedApplicationURL(), QUrl::fromLocalFile(installed));
+    // Moved into place, not copied.
+    EXPECT_FALSE(QFileInfo::exists(root + "/downloads/Scribora/Scribora.app"));
     EXPECT_EQ(view.title, "Launch");
     EXPECT_EQ(view.labels, QStringList({"Downloading", "Installing"}));
     EXPECT_EQ(view.shown, QStringList({"started", "ended"}));
@@ -512,10 +527,12 @@ TEST_F(InstallationTest, AnAdministratorCopyCountsOnlyWhenTheToolSucceeded) {
     };
     for (const Case& c : {Case{"the prompt was dismissed", 126, false, false},
                           Case{"the copy stopped part-way", 1, true, false},
-                          Case{"the copy went through", 0, true, true}}) {
+                          Case{"the copy went through", 0, false, true}}) {
         runPrivileged = [&](const QString& tool, const QStringList& arguments) {
-            EXPECT_EQ(tool, "/bin/cp");
-            EXPECT_EQ(arguments, QStringList({"-a", unpacked, destination}));
+            EXPECT_EQ(tool, Installation::privilegedInstallTool());
+            EXPECT_EQ(arguments, QStringList({unpacked, destination}));
+            if (c.status == 0)
+                return runTool(tool, arguments);
             if (c.leavesDestination)
                 QDir().mkpath(destination);
             return c.status;
@@ -595,8 +612,13 @@ TEST_F(InstallationTest, StopEndsEachStageSoonAndLeavesNothingHalfMade) {
                              reportsAfterStop);
          },
          [&] { return paused.load(); }, unpacked},
-        {"during a plain copy", [&] { linkPackageTo("/packages/Many.zip"); },
-         [&] { return QFileInfo::exists(applications + "/Scribora.app"); },
+        {"during a copy from another file system",
+         [&] {
+             linkPackageTo("/packages/Many.zip");
+             files->failingMoves = "^Scribora";
+         },
+         // Under its hidden name until complete.
+         [&] { return applicationsEntries().value(0).startsWith(".Scribora.app.partial-"); },
          [&] { return applicationsEntries(); }},
     };
     for (const Case& c : cases) {
