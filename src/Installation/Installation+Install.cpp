@@ -2,7 +2,9 @@
 
 #include "Extensions/StringExtension.h"
 #include "Extensions/URLExtension.h"
+#include "Installation/BundlePlacement.h"
 #include "Installation/InstallationTable.h"
+#include "Platform/Bundle.h"
 #include "Platform/DiskSpace.h"
 #include "Platform/FileManager.h"
 #include "Platform/Log.h"
@@ -27,27 +29,39 @@ void Installation::install(const QUrl& bundleURL) {
                                       0));
         return;
     }
-    if (!hasRoom(preflightInstall, directory.toLocalFile(),
-                 Platform::DiskSpace::sizeOfItem(bundlePath)))
-        return;
-
+    const QString folder = directory.toLocalFile();
     const QString name = lastPathComponent(bundlePath);
-    QString destination = directory.toLocalFile() + QLatin1Char('/') + name;
+    QString destination = folder + QLatin1Char('/') + name;
     if (m_parts.files.itemExistsAtPath(destination)) {
         const QUrl unique = generateUniqueURL(name, directory);
         destination = unique.isEmpty() ? QString() : unique.toLocalFile();
     }
 
+    // The unpacked bundle is not needed afterwards: on the same file system it is renamed into
+    // place, which is complete at once and copies nothing.
+    const bool own = m_parts.files.isWritableFileAtPath(folder);
+    if (own && !destination.isEmpty()) {
+        BundlePlacement(m_parts.files).removeStaleCopies(folder, name);
+        if (m_parts.files.moveItemAtPath(bundlePath, destination)) {
+            installed(destination);
+            return;
+        }
+    }
+    if (!hasRoom(preflightInstall, folder, Platform::DiskSpace::sizeOfItem(bundlePath)))
+        return;
     const bool copied =
-        !destination.isEmpty() && (m_parts.files.isWritableFileAtPath(directory.toLocalFile())
-                                       ? copy(bundlePath, destination)
-                                       : copyWithAuthority(bundlePath, destination));
+        !destination.isEmpty() &&
+        (own ? copy(bundlePath, destination) : copyWithAuthority(bundlePath, destination));
     if (stopToken().stop_requested())
         return;
     if (!copied) {
         selectDirectoryAfterFailedCopy(bundleURL, destination);
         return;
     }
+    installed(destination);
+}
+
+void Installation::installed(const QString& destination) {
     sendEvent(installSuccess);
     sendEvent(installTimeInterval, stageDuration());
     addDesktopEntry(destination);
@@ -75,10 +89,8 @@ void Installation::selectDirectoryAfterFailedCopy(const QUrl& bundleURL,
 }
 
 bool Installation::copy(const QString& source, const QString& destination) {
-    // The file manager removes what a failed or stopped copy had written, and never
-    // overwrites.
     QString description;
-    if (m_parts.files.copyItemAtPath(source, destination, &description, stopToken()))
+    if (BundlePlacement(m_parts.files).copy(source, destination, &description, stopToken()))
         return true;
     if (stopToken().stop_requested())
         return false;
@@ -88,10 +100,13 @@ bool Installation::copy(const QString& source, const QString& destination) {
 }
 
 bool Installation::copyWithAuthority(const QString& source, const QString& destination) {
-    const int status = m_parts.runPrivileged(QStringLiteral("/bin/cp"),
-                                             {QStringLiteral("-a"), source, destination});
-    // A copy that stopped part-way leaves something behind; only the tool's own success counts.
+    const int status = m_parts.runPrivileged(privilegedInstallTool(), {source, destination});
+    // Only the tool's own success counts.
     return status == 0 && m_parts.files.itemExistsAtPath(destination);
+}
+
+QString Installation::privilegedInstallTool() {
+    return Platform::Bundle::main().bundlePath() + QStringLiteral("/Contents/Linux/installbundle");
 }
 
 void Installation::selectInstallDirectory(std::function<void(const QUrl&)> callback) {

@@ -102,7 +102,10 @@ public:
     void unarchive(const QUrl& packageURL, const QUrl& verifiedURL = QUrl());
     void install(const QUrl& bundleURL);
     [[nodiscard]] bool copy(const QString& source, const QString& destination);
+    // Copies as copy() does, as the administrator, after one prompt, through the tool below.
     [[nodiscard]] bool copyWithAuthority(const QString& source, const QString& destination);
+    // The installer bundle's Contents/Linux/installbundle.
+    [[nodiscard]] static QString privilegedInstallTool();
     // Shows the directory panel; the callback (may be empty) gets the chosen folder or a null
     // URL, on the main thread.
     void selectInstallDirectory(std::function<void(const QUrl& directory)> callback);
@@ -182,6 +185,8 @@ private:
     [[nodiscard]] bool extract(const Extractor& extractor, const QUrl& packageURL,
                                const QUrl& unpackURL);
     void selectDirectoryAfterFailedCopy(const QUrl& bundleURL, const QString& destination);
+    // The bundle is at `destination`: the success events, its menu entry, the launch.
+    void installed(const QString& destination);
 
     Collaborators m_parts;
     std::atomic<State> m_state{State::Idle};

@@ -50,9 +50,10 @@ public:
     // Makes a link at `path` holding `target`; fails when anything is at `path`.
     [[nodiscard]] virtual bool createLinkAtPath(const QString& path,
                                                 const QByteArray& target) const;
-    // Renames an item within one file system; fails when the destination exists.
-    [[nodiscard]] virtual bool moveItemAtPath(const QString& source,
-                                              const QString& destination) const;
+    // Renames an item within one file system; fails when the destination exists, *error (when
+    // given) saying why.
+    [[nodiscard]] virtual bool moveItemAtPath(const QString& source, const QString& destination,
+                                              QString* error = nullptr) const;
     // "device:inode" of a real folder (not a link); empty for anything else. Tells whether a
     // folder is still the one seen before.
     [[nodiscard]] virtual QByteArray folderIdentityAtPath(const QString& path) const;

@@ -359,9 +359,17 @@ bool FileManager::createLinkAtPath(const QString& path, const QByteArray& target
     return ::symlink(target.constData(), QFile::encodeName(path).constData()) == 0;
 }
 
-bool FileManager::moveItemAtPath(const QString& source, const QString& destination) const {
-    return ::renameat2(AT_FDCWD, QFile::encodeName(source).constData(), AT_FDCWD,
-                       QFile::encodeName(destination).constData(), RENAME_NOREPLACE) == 0;
+bool FileManager::moveItemAtPath(const QString& source, const QString& destination,
+                                 QString* error) const {
+    const QByteArray to = QFile::encodeName(destination);
+    if (::renameat2(AT_FDCWD, QFile::encodeName(source).constData(), AT_FDCWD, to.constData(),
+                    RENAME_NOREPLACE) == 0)
+        return true;
+    Failure failure;
+    failure.set(to);
+    if (error)
+        *error = describe("Cannot move", source + QStringLiteral(" to ") + destination, failure);
+    return false;
 }
 
 QByteArray FileManager::folderIdentityAtPath(const QString& path) const {

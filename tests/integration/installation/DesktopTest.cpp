@@ -240,7 +240,8 @@ TEST_F(DesktopTest, RemovalTakesAwayOnlyWhatThisInstallerInstalled) {
         EXPECT_EQ(snapshot(), row.removed ? before : installed) << row.label;
         if (row.administrator) {
             EXPECT_EQ(tools,
-                      QStringList({"/bin/cp", "/bin/cp", "/bin/rm"}).mid(0, 3 - row.cancelPrompt))
+                      QStringList({Installation::privilegedInstallTool(), "/bin/cp", "/bin/rm"})
+                          .mid(0, 3 - row.cancelPrompt))
                 << row.label;
         }
         QDir(applications).removeRecursively();

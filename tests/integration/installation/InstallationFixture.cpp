@@ -150,6 +150,8 @@ void InstallationTest::writeInstallerSettings(const QVariantMap& extra) {
         settings.insert(it.key(), it.value());
     const QString installer = root + QStringLiteral("/Installer.app");
     BundleBuilder::writeInfo(installer, settings);
+    // Its tools are the build's.
+    QFile::link(TQ_BUNDLE_DIR "/Contents/Linux", installer + QStringLiteral("/Contents/Linux"));
     mainBundle.reset();
     mainBundle.emplace(std::make_shared<Platform::Bundle>(installer));
 }

@@ -7,6 +7,7 @@
 #include "LogCapture.h"
 #include "Platform/Bundle.h"
 #include "Platform/DiskImageTool.h"
+#include "Platform/FileManager.h"
 #include "Platform/ScopedReplacement.h"
 #include "Platform/SearchPaths.h"
 #include "Platform/URLSession.h"
@@ -15,7 +16,9 @@
 #include "TQDownloader.h"
 #include "TestEnvironment.h"
 
+#include <QFileInfo>
 #include <QList>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -53,6 +56,17 @@ public:
 
 private:
     QString m_applications;
+};
+
+// The real file manager, but items whose names match `failingMoves` (a regular expression)
+// cannot be moved, as across file systems.
+struct SteeredFiles : Platform::FileManager {
+    bool moveItemAtPath(const QString& from, const QString& to, QString* error) const override {
+        const bool fails = !failingMoves.isEmpty() &&
+                           QFileInfo(from).fileName().contains(QRegularExpression(failingMoves));
+        return FileManager::moveItemAtPath(from, fails ? QStringLiteral("/proc/moved") : to, error);
+    }
+    QString failingMoves;
 };
 
 // Records web addresses instead of opening a browser; bundles are opened for real.
@@ -113,6 +127,8 @@ protected:
     bool waitForRest();
     [[nodiscard]] QStringList applicationsEntries() const;
 
+    std::shared_ptr<SteeredFiles> files = std::make_shared<SteeredFiles>();
+    const Platform::ScopedReplacement<Platform::FileManager> steeredFiles{files};
     std::optional<Platform::ScopedReplacement<Platform::Bundle>> mainBundle;
     std::optional<Platform::ScopedReplacement<Platform::SearchPaths>> searchPaths;
     std::optional<Platform::ScopedReplacement<Platform::DiskImageTool>> diskImageTool;

@@ -19,7 +19,6 @@
 #include <QTcpSocket>
 #include <QUrlQuery>
 #include <condition_variable>
-#include <sys/stat.h>
 
 namespace {
 
@@ -121,6 +120,7 @@ struct Outcome {
 
 class OutcomeTest : public InstallationTest {
 public:
+    using InstallationTest::files;
     using InstallationTest::searchApplicationsIn;
     QString root() const { return InstallationTest::root; }
     QString applicationsFolder() const { return applications; }
@@ -155,6 +155,7 @@ void OutcomeTest::run(const Outcome& outcome) {
     QDir(applications).removeRecursively();
     QDir().mkpath(applications);
     unzip = Installation::systemCollaborators().unzip;
+    files->failingMoves.clear();
     linkPackageTo(QStringLiteral("/packages/Scribora.zip"));
     serveExample(QStringLiteral("Scribora.zip"));
     outcome.arrange(*this);
@@ -296,17 +297,10 @@ TEST_F(OutcomeTest, EachStageSendsItsEventsAndEndsInTheRightState) {
          },
          State::Failed,
          {}},
-        {"a failed copy asks for a folder, and cancelling ends the installation",
+        {"a copy that cannot be put in place asks for a folder, and nothing is left there",
          [](OutcomeTest& t) {
-             // A named pipe in the unpacked bundle cannot be copied.
-             t.extractWith([](const QUrl& package, const QUrl& destination,
-                              const std::function<void(double, double)>& progress,
-                              std::stop_token stop) {
-                 const bool unpacked =
-                     TQZip::unzipFile(package, destination, true, progress, nullptr, stop);
-                 mkfifo(QFile::encodeName(destination.toLocalFile() + "/Scribora.app/pipe"), 0600);
-                 return unpacked;
-             });
+             t.files->failingMoves = "Scribora"; // the unpacked bundle's and the hidden copy's
+             QDir().mkpath(t.applicationsFolder() + "/.Scribora.app.partial-a1b2c3/Contents");
          },
          [](const QString& applications) -> QList<Event> {
              return {{T::downloadNumber, {}, {}},
@@ -440,6 +434,8 @@ TEST_F(InstallationTest, ALaunchRemembersTheCopyAndTheNextClickStartsItWithoutRe
               installed);
     EXPECT_TRUE(reporter->checkWrapperTag());
     EXPECT_EQ(installation->installedApplicationURL(), QUrl::fromLocalFile(installed));
+    // Moved into place, not copied.
+    EXPECT_FALSE(QFileInfo::exists(root + "/downloads/Scribora/Scribora.app"));
     EXPECT_EQ(view.title, "Launch");
     EXPECT_EQ(view.labels, QStringList({"Downloading", "Installing"}));
     EXPECT_EQ(view.shown, QStringList({"started", "ended"}));
@@ -514,10 +510,12 @@ TEST_F(InstallationTest, AnAdministratorCopyCountsOnlyWhenTheToolSucceeded) {
     };
     for (const Case& c : {Case{"the prompt was dismissed", 126, false, false},
                           Case{"the copy stopped part-way", 1, true, false},
-                          Case{"the copy went through", 0, true, true}}) {
+                          Case{"the copy went through", 0, false, true}}) {
         runPrivileged = [&](const QString& tool, const QStringList& arguments) {
-            EXPECT_EQ(tool, "/bin/cp");
-            EXPECT_EQ(arguments, QStringList({"-a", unpacked, destination}));
+            EXPECT_EQ(tool, Installation::privilegedInstallTool());
+            EXPECT_EQ(arguments, QStringList({unpacked, destination}));
+            if (c.status == 0)
+                return runTool(tool, arguments);
             if (c.leavesDestination)
                 QDir().mkpath(destination);
             return c.status;
@@ -597,8 +595,12 @@ TEST_F(InstallationTest, StopEndsEachStageSoonAndLeavesNothingHalfMade) {
                              reportsAfterStop);
          },
          [&] { return paused.load(); }, unpacked},
-        {"during a plain copy", [&] { linkPackageTo("/packages/Many.zip"); },
-         [&] { return QFileInfo::exists(applications + "/Scribora.app"); },
+        {"during a copy from another file system",
+         [&] {
+             linkPackageTo("/packages/Many.zip");
+             files->failingMoves = "^Scribora";
+         },
+         [&] { return applicationsEntries().value(0).startsWith(".Scribora.app.partial-"); },
          [&] { return applicationsEntries(); }},
     };
     for (const Case& c : cases) {
