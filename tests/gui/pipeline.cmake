@@ -10,3 +10,11 @@ add_test(NAME PipelineXvfb.QuittingMidDownloadEndsCleanly
                  ${CMAKE_BINARY_DIR})
 set_tests_properties(PipelineXvfb.QuittingMidDownloadEndsCleanly PROPERTIES
                      LABELS gui TIMEOUT 180 RESOURCE_LOCK xvfb)
+# The one-file installer for users (tools/package-installer); a sanitizer build is not shipped.
+if(NOT TQ_SANITIZE)
+    add_test(NAME PipelineXvfb.OneFileInstallerCarriesItsLibrariesAndStarts
+             COMMAND ${CMAKE_CURRENT_LIST_DIR}/pipeline/xvfb_runfile.sh ${CMAKE_SOURCE_DIR}
+                     ${CMAKE_BINARY_DIR})
+    set_tests_properties(PipelineXvfb.OneFileInstallerCarriesItsLibrariesAndStarts PROPERTIES
+                         LABELS gui TIMEOUT 600 RESOURCE_LOCK xvfb)
+endif()
