@@ -15,14 +15,14 @@ fail() {
 "$1/tools/package-installer" "$2/examples/Scribora Installer.app" "$scratch/out"
 run="$scratch/out/Scribora Installer.run"
 unpacked="$scratch/unpacked"
-"$run" --noexec --target "$unpacked" >/dev/null
+"$run" --quiet --noexec --target "$unpacked"
 system='^(ld-linux|lib(c|m|pthread|dl|rt|resolv)\.so|lib(X|xcb|SM\.|ICE\.|wayland-|xkbcommon|GL|EGL|OpenGL|fontconfig\.|freetype\.))'
 checked=0
 while read -r file; do
     head -c 4 "$file" | grep -q ELF || continue
     checked=$((checked + 1))
     while read -r soname arrow path _; do
-        [ "$arrow" = "=>" ] && ! [[ "$soname" =~ $system ]] || continue
+        if [ "$arrow" != "=>" ] || [[ "$soname" =~ $system ]]; then continue; fi
         [[ "$path" == "$unpacked/"* ]] || fail "${file#"$unpacked/"} loads $soname from $path"
     done < <(LD_LIBRARY_PATH="$unpacked/lib" ldd "$file")
 done < <(find "$unpacked" -type f)
