@@ -14,3 +14,11 @@ set_tests_properties(PipelineXvfb.InstallsAndLaunchesScriboraWithAClick
                      PipelineXvfb.TheErrorDialogIsAnsweredWithEscape
                      PipelineXvfb.QuittingMidDownloadEndsCleanly
                      PROPERTIES LABELS gui TIMEOUT 180)
+# The one-file installer for users (tools/package-installer); a sanitizer build is not shipped.
+if(NOT TQ_SANITIZE)
+    add_test(NAME PipelineXvfb.OneFileInstallerCarriesItsLibrariesAndStarts
+             COMMAND ${CMAKE_CURRENT_LIST_DIR}/pipeline/xvfb_runfile.sh ${CMAKE_SOURCE_DIR}
+                     ${CMAKE_BINARY_DIR})
+    set_tests_properties(PipelineXvfb.OneFileInstallerCarriesItsLibrariesAndStarts PROPERTIES
+                         LABELS gui TIMEOUT 600)
+endif()
