@@ -22,3 +22,9 @@ if(NOT TQ_SANITIZE)
     set_tests_properties(PipelineXvfb.OneFileInstallerCarriesItsLibrariesAndStarts PROPERTIES
                          LABELS gui TIMEOUT 600)
 endif()
+# The same under weston's headless backend with Qt's Wayland platform.
+add_test(NAME PipelineWayland.InstallsAndLaunchesScribora
+         COMMAND ${CMAKE_CURRENT_LIST_DIR}/pipeline/wayland_install.sh ${CMAKE_SOURCE_DIR}
+                 ${CMAKE_BINARY_DIR})
+set_tests_properties(PipelineWayland.InstallsAndLaunchesScribora PROPERTIES
+                     LABELS gui TIMEOUT 180 SKIP_RETURN_CODE 77)
