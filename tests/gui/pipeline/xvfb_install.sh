@@ -25,7 +25,7 @@ fail() {
 }
 
 "$source_dir/scripts/demo" --headless --keyboard --rate 0 --no-build --build "$build" --work "$work" \
-    "--$([ "$mode" = tour ] && echo tour-only || echo no-tour)" >"$scratch/demo.out" 2>&1 ||
+    $([ "$mode" = tour ] && echo --tour-only --short-tour || echo --no-tour) >"$scratch/demo.out" 2>&1 ||
     fail "the demo run failed"
 
 if [ "$mode" = tour ]; then

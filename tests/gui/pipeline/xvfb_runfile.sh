@@ -14,19 +14,6 @@ fail() {
 
 "$1/tools/package-installer" "$2/examples/Scribora Installer.app" "$scratch/out"
 run="$scratch/out/Scribora Installer.run"
-unpacked="$scratch/unpacked"
-"$run" --quiet --noexec --target "$unpacked"
-system='^(ld-linux|lib(c|m|pthread|dl|rt|resolv)\.so|lib(X|xcb|SM\.|ICE\.|wayland-|xkbcommon|GL|EGL|OpenGL|fontconfig\.|freetype\.))'
-checked=0
-while read -r file; do
-    head -c 4 "$file" | grep -q ELF || continue
-    checked=$((checked + 1))
-    while read -r soname arrow path _; do
-        if [ "$arrow" != "=>" ] || [[ "$soname" =~ $system ]]; then continue; fi
-        [[ "$path" == "$unpacked/"* ]] || fail "${file#"$unpacked/"} loads $soname from $path"
-    done < <(LD_LIBRARY_PATH="$unpacked/lib" ldd "$file")
-done < <(find "$unpacked" -type f)
-[ "$checked" -gt 50 ] || fail "only $checked programs and libraries are carried"
 
 export HOME="$scratch/home" TMPDIR="$scratch/tmp" XDG_RUNTIME_DIR="$scratch/run"
 export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share"
@@ -41,6 +28,21 @@ window="$(timeout 60 xdotool search --sync --onlyvisible --class installer | hea
 [ "$(grep -o "$TMPDIR/selfgz[0-9]*/\(lib/libQt6Core\|plugins/platforms/libqxcb\)" \
     "/proc/$(xdotool getwindowpid "$window")/maps" | sort -u | wc -l)" = 2 ] ||
     fail "the installer did not load Qt from its unpacked folder"
+
+# Everything it carries finds its libraries inside the unpacked folder, but the system's own.
+unpacked="$(find "$TMPDIR" -maxdepth 1 -name 'selfgz*' | head -n 1)"
+system='^(ld-linux|lib(c|m|pthread|dl|rt|resolv)\.so|lib(X|xcb|SM\.|ICE\.|wayland-|xkbcommon|GL|EGL|OpenGL|fontconfig\.|freetype\.))'
+checked=0
+while read -r file; do
+    head -c 4 "$file" | grep -q ELF || continue
+    checked=$((checked + 1))
+    while read -r soname arrow path _; do
+        if [ "$arrow" != "=>" ] || [[ "$soname" =~ $system ]]; then continue; fi
+        [[ "$path" == "$unpacked/"* ]] || fail "${file#"$unpacked/"} loads $soname from $path"
+    done < <(LD_LIBRARY_PATH="$unpacked/lib" ldd "$file")
+done < <(find "$unpacked" -type f)
+[ "$checked" -gt 50 ] || fail "only $checked programs and libraries are carried"
+
 kill -TERM -- "-$group"
 wait "$group" || true
 [ -z "$(find "$TMPDIR" -maxdepth 1 -name 'selfgz*')" ] || fail "the temporary folder was left"
