@@ -33,8 +33,13 @@ const Setting& settingFor(const QString& key) {
     return settings[0];
 }
 
-bool matches(const char* pattern, const QString& text) {
-    return QRegularExpression(QLatin1String(pattern)).match(text).hasMatch();
+// Compiled once: settings are read whenever the window, the check or the desktop entry asks.
+const QRegularExpression colourForm(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
+const QRegularExpression versionForm(QStringLiteral("^[0-9]+(\\.[0-9]+)*$"));
+const QRegularExpression categoryForm(QStringLiteral("^[A-Za-z0-9-]+$"));
+
+bool matches(const QRegularExpression& form, const QString& text) {
+    return form.match(text).hasMatch();
 }
 
 bool isCategoryList(const QVariant& value) {
@@ -59,9 +64,9 @@ QString formProblem(Form form, const QVariant& value) {
     if (value.typeId() != QMetaType::QString)
         return QStringLiteral("is not a text");
     const QString text = value.toString();
-    if (form == Form::Colour && !matches("^#[0-9A-Fa-f]{6}$", text))
+    if (form == Form::Colour && !matches(colourForm, text))
         return QStringLiteral("\"%1\" is not a colour of the form #RRGGBB").arg(text);
-    if (form == Form::Version && !matches("^[0-9]+(\\.[0-9]+)*$", text))
+    if (form == Form::Version && !matches(versionForm, text))
         return QStringLiteral("\"%1\" is not a version such as 7.0.0").arg(text);
     if (form == Form::Text && text.trimmed().isEmpty())
         return QStringLiteral("is empty");
@@ -125,7 +130,7 @@ QStringList Branding::categoriesFrom(const QVariant& value, bool validOnly) {
                                   : value.toStringList();
     QStringList valid;
     for (const QString& category : given)
-        if (!validOnly || matches("^[A-Za-z0-9-]+$", category))
+        if (!validOnly || matches(categoryForm, category))
             valid += category;
     return valid;
 }
