@@ -4,6 +4,7 @@
 #include "Extensions/BundleExtension.h"
 #include "Installation/Installation.h"
 #include "Installation/Removal.h"
+#include "LinkCheck.h"
 #include "Platform/Bundle.h"
 #include "Platform/FileManager.h"
 #include "Platform/Log.h"
@@ -34,8 +35,7 @@ bool openLogFile() {
 CommandLine::CommandLine(QString program, const QStringList& arguments)
     : m_program(std::move(program)) {
     bool help = false, version = false, check = false, uninstall = false;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments.at(i);
+    for (const QString& argument : arguments) {
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
             help = true;
         else if (argument == QLatin1String("--version"))
@@ -46,13 +46,18 @@ CommandLine::CommandLine(QString program, const QStringList& arguments)
             uninstall = true;
         else if (argument == QLatin1String("--yes") || argument == QLatin1String("-y"))
             m_yes = true;
-        else if (argument == QLatin1String("--check")) {
+        else if (argument == QLatin1String("--check"))
             check = true;
-            if (i + 1 < arguments.size() && !arguments.at(i + 1).startsWith(QLatin1Char('-')))
-                m_checkedBundle = arguments.at(++i);
-        } else if (m_problem.isNull())
+        else if (argument == QLatin1String("--online"))
+            m_online = true;
+        else if (!argument.startsWith(QLatin1Char('-')) && m_checkedBundle.isNull())
+            m_checkedBundle = argument;
+        else if (m_problem.isNull())
             m_problem = QStringLiteral("unknown option '%1'").arg(argument);
     }
+    if (!check && (m_online || !m_checkedBundle.isNull()) && m_problem.isNull())
+        m_problem = m_online ? QStringLiteral("--online goes with --check")
+                             : QStringLiteral("unknown option '%1'").arg(m_checkedBundle);
     m_mode = !m_problem.isNull() ? Mode::Usage
              : help              ? Mode::Help
              : version           ? Mode::Version
@@ -63,7 +68,7 @@ CommandLine::CommandLine(QString program, const QStringList& arguments)
 
 QString CommandLine::usage() const {
     return QStringLiteral(
-               "Usage: %1 [--verbose] [--uninstall [--yes]] [--check [BUNDLE]]\n"
+               "Usage: %1 [--verbose] [--uninstall [--yes]] [--check [--online] [BUNDLE]]\n"
                "Installs %2, or with --uninstall removes the copy this installer installed.\n"
                "\n"
                "  -h, --help     show this help and exit\n"
@@ -73,6 +78,8 @@ QString CommandLine::usage() const {
                "  -y, --yes      remove without asking\n"
                "  --check        list the problems of an installer bundle (this one without\n"
                "                 BUNDLE), one a line; exit status 1 when there is one\n"
+               "  --online       with --check, also ask the link service for c1 to c4 and say\n"
+               "                 what each answers\n"
                "\n"
                "The log is kept in $XDG_STATE_HOME/%3/installer.log (~/.local/state without it).\n")
         .arg(m_program, Removal::productName(), installerFolderName());
@@ -111,8 +118,17 @@ std::optional<int> CommandLine::runWithoutWindow() const {
 int CommandLine::check() const {
     const QString bundle =
         m_checkedBundle.isNull() ? Platform::Bundle::main().bundlePath() : m_checkedBundle;
-    const QStringList problems = BundleCheck(bundle).problems();
+    QStringList problems = BundleCheck(bundle).problems();
     QTextStream out(stdout);
+    if (m_online) {
+        const Platform::Bundle settings(bundle);
+        // A maker waits at the terminal: a dead link should not hold each line for a minute.
+        Platform::URLSession session({std::chrono::seconds(15), std::chrono::seconds(15), {}});
+        const LinkCheck links(settings.plainString(QStringLiteral("LinkServiceURL")),
+                              settings.plainString(QStringLiteral("PID")), session);
+        for (int code = 1; code <= 4; ++code)
+            out << links.check(code, problems) << '\n';
+    }
     for (const QString& problem : problems)
         out << problem << '\n';
     return problems.isEmpty() ? 0 : 1;

@@ -29,6 +29,7 @@ private:
     Mode m_mode = Mode::Window;
     bool m_verbose = false;
     bool m_yes = false;
+    bool m_online = false;
     QString m_problem;
     QString m_checkedBundle; // null: the installer's own
 };

@@ -38,8 +38,9 @@ QString defaultDownloadFolder() {
     return Platform::SearchPaths::shared().temporaryDirectory() + identifier;
 }
 
-// The server's name for the file, reduced to one harmless component of the download folder.
-QString safeFileName(const QString& suggested) {
+} // namespace
+
+QString TQDownloader::fileNameFor(const QString& suggested) {
     QString name;
     for (const QChar c : suggested)
         if (c.unicode() >= 0x20 && c.unicode() != 0x7f)
@@ -49,8 +50,6 @@ QString safeFileName(const QString& suggested) {
         name.clear();
     return name.isEmpty() ? QStringLiteral("download") : name;
 }
-
-} // namespace
 
 TQDownloader& TQDownloader::shared() {
     static TQDownloader downloader;
@@ -79,14 +78,13 @@ void TQDownloader::download(const QUrl& url, ProgressHandle progressHandle,
     std::unique_lock lock(m_stopMutex);
     const quint64 generation = m_cancelGeneration;
     lock.unlock();
-    m_operationQueue.addOperation([this, url, progressHandle = std::move(progressHandle),
-                                   completionHandler = std::move(completionHandler),
-                                   statusHandle = std::move(statusHandle),
-                                   responseHandle = std::move(responseHandle),
-                                   generation]() mutable {
-        start(url, std::move(progressHandle), std::move(completionHandler), std::move(statusHandle),
-              std::move(responseHandle), generation);
-    });
+    m_operationQueue.addOperation(
+        [this, url, progressHandle = std::move(progressHandle),
+         completionHandler = std::move(completionHandler), statusHandle = std::move(statusHandle),
+         responseHandle = std::move(responseHandle), generation]() mutable {
+            start(url, std::move(progressHandle), std::move(completionHandler),
+                  std::move(statusHandle), std::move(responseHandle), generation);
+        });
 }
 
 void TQDownloader::resume() {
@@ -232,7 +230,7 @@ void TQDownloader::reportStatus(bool retrying) {
 
 void TQDownloader::didFinishDownloading(const Platform::URLSessionDownloadResult& result) {
     const QString destination = m_cacheURL.toLocalFile() + QLatin1Char('/') +
-                                safeFileName(result.response.suggestedFilename);
+                                fileNameFor(result.response.suggestedFilename);
     const std::filesystem::path target(QFile::encodeName(destination).toStdString());
     std::error_code error;
     std::filesystem::remove_all(target, error);

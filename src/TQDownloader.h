@@ -41,6 +41,8 @@ public:
     using StatusHandle = std::function<void(const TransferStatus& status)>;
 
     static TQDownloader& shared();
+    // The server's name for the file, reduced to one harmless component of the download folder.
+    [[nodiscard]] static QString fileNameFor(const QString& suggested);
 
     // The download folder is the installer's bundle identifier in the temporary directory.
     TQDownloader();

@@ -53,13 +53,16 @@ QString firstFree(const QString& folder, const QString& name,
 
 } // namespace
 
+QUrl linkServiceURL(const QString& root, const QString& pid, qint64 code) {
+    return urlWithString(root + QStringLiteral("go.php?pid=%1&m=c%2")
+                                    .arg(pid.isNull() ? QString() : pid, QString::number(code)));
+}
+
 QUrl customURL(qint64 code) {
     QString root = Platform::Bundle::main().plainString(QStringLiteral("LinkServiceURL"));
     if (root.isEmpty())
         root = defaultLinkServiceURL;
-    const QString pid = productID();
-    return urlWithString(root + QStringLiteral("go.php?pid=%1&m=c%2")
-                                    .arg(pid.isNull() ? QString() : pid, QString::number(code)));
+    return linkServiceURL(root, productID(), code);
 }
 
 QUrl installPackageURL() {

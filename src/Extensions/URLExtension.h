@@ -9,6 +9,8 @@
 // The link service's address for one code: <LinkServiceURL>go.php?pid=<PID>&m=c<code>,
 // with the PID inserted unencoded (a PID that breaks the URL gives no link).
 [[nodiscard]] QUrl customURL(qint64 code);
+// The same for any link service root (ending in "/") and PID.
+[[nodiscard]] QUrl linkServiceURL(const QString& root, const QString& pid, qint64 code);
 [[nodiscard]] QUrl installPackageURL();   // c1: the product package
 [[nodiscard]] QUrl directDMGPackageURL(); // c2: the disk image, for the browser
 [[nodiscard]] QUrl privacyPolicyURL();    // c3

@@ -16,6 +16,10 @@ struct URLResponse {
     // component of the final address, percent-decoded; null when neither gives one.
     // Untrusted: it may hold directory parts or control characters.
     QString suggestedFilename;
+    // Whether the final response offered byte ranges (Accept-Ranges: bytes), and the validator
+    // a resumed download would send: its strong ETag, else its Last-Modified; empty with neither.
+    bool acceptsRanges = false;
+    QByteArray validator;
 
     [[nodiscard]] static QString suggestedFilenameFor(const QByteArray& contentDisposition,
                                                       const QUrl& url);

@@ -216,6 +216,7 @@ void URLSessionDownloadTask::header(QByteArray line) {
         m_lastModified.clear();
         m_contentRange.clear();
         m_contentDisposition.clear();
+        m_acceptsRanges = false;
         return;
     }
     const qsizetype colon = line.indexOf(':');
@@ -231,6 +232,8 @@ void URLSessionDownloadTask::header(QByteArray line) {
         m_contentRange = value;
     else if (name == "content-disposition")
         m_contentDisposition = value;
+    else if (name == "accept-ranges")
+        m_acceptsRanges = value.toLower() == "bytes";
 }
 
 QByteArray URLSessionDownloadTask::validator() const {
@@ -328,8 +331,10 @@ URLSessionDownloadResult URLSessionDownloadTask::complete() {
     m_file.reset();
     URLSessionDownloadResult result;
     result.error = m_failure;
-    result.response = URLResponse{m_url, m_status, m_expectedTotal,
-                                  URLResponse::suggestedFilenameFor(m_contentDisposition, m_url)};
+    result.response =
+        URLResponse{m_url,           m_status,
+                    m_expectedTotal, URLResponse::suggestedFilenameFor(m_contentDisposition, m_url),
+                    m_acceptsRanges, validator()};
     if (!m_failure) {
         result.location = m_filePath;
         return result;

@@ -77,6 +77,7 @@ private:
     QByteArray m_lastModified;
     QByteArray m_contentRange;
     QByteArray m_contentDisposition;
+    bool m_acceptsRanges = false;
 };
 
 } // namespace Platform

@@ -422,7 +422,8 @@ void HttpsTestServer::serveContent(const std::shared_ptr<const Content>& content
         sendBody(content, 0, -1, fault, response);
         return;
     }
-    response.set_header("Accept-Ranges", "bytes");
+    if (content->options.ranges)
+        response.set_header("Accept-Ranges", "bytes");
     qint64 first = 0;
     qint64 length = content->size;
     const QString ifRange = request.headers.value(QStringLiteral("if-range"));

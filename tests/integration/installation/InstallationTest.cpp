@@ -2,6 +2,7 @@
 
 #include "BundleBuilder.h"
 #include "Installation/InstallationTable.h"
+#include "LinkCheck.h"
 #include "Platform/Process.h"
 #include "Platform/UserDefaults.h"
 #include "TestEnvironment.h"
@@ -697,6 +698,45 @@ TEST_F(InstallationTest, PreflightStopsAStageBeforeItWritesWhereRoomIsShort) {
     }
 }
 
+TEST_F(InstallationTest, TheLinkCheckNamesWhatWouldBreakAnInstallation) {
+    HttpsTestServer::ContentOptions bare;
+    bare.etag = bare.ranges = false;
+    server.serveBytes("/packages/bare.tar.gz", "x", bare);
+    server.respond("/packages/gone.zip", 404);
+    const QString plain = server.url("/x.zip").toString().replace("https:", "http:");
+    const QString prefix = "Info.plist: LinkServiceURL: c1: ";
+    const LinkCheck links(server.url("/").toString(), "1234", *session);
+    struct Row {
+        QString package;
+        QString line;
+        QStringList problems;
+    };
+    for (const Row& row : std::vector<Row>{
+             {"/packages/Scribora.zip",
+              "200 " + server.url("/packages/Scribora.zip").toString() +
+                  ", file \"Scribora.zip\" (ZIP archive), ranges: yes, validator: yes",
+              {}},
+             {"/packages/bare.tar.gz",
+              "200 " + server.url("/packages/bare.tar.gz").toString() +
+                  ", file \"bare.tar.gz\" (no package kind), ranges: no, validator: no",
+              {prefix + "\"bare.tar.gz\" ends in neither .zip nor .dmg; the install would fail",
+               prefix + "no \"Accept-Ranges: bytes\"; a broken download starts over",
+               prefix + "no strong ETag or Last-Modified; a broken download starts over"}},
+             {"/packages/gone.zip",
+              "404 " + server.url("/packages/gone.zip").toString(),
+              {prefix + "answered with status 404"}},
+         }) {
+        linkPackageTo(row.package);
+        QStringList problems;
+        EXPECT_EQ(links.check(1, problems), "c1: " + row.line) << row.package.toStdString();
+        EXPECT_EQ(problems, row.problems);
+    }
+    linkPackageTo(plain);
+    QStringList problems;
+    EXPECT_TRUE(links.check(1, problems).endsWith(" failed"));
+    EXPECT_EQ(problems.size(), 1);
+}
+
 // Passes connections on to `port` and ends the first that has carried `cut` bytes to its
 // client there: one package transfer breaks off part-way.
 class DroppingRelay : public QTcpServer {
@@ -769,6 +809,15 @@ TEST_F(InstallationTest, TheMakersNginxConfigurationServesAnInstallationThatResu
     QFile log(site + "/access.log");
     EXPECT_TRUE(log.open(QIODevice::ReadOnly) &&
                 log.readAll().contains("\"GET /packages/Scribora.zip HTTP/1.1\" 206 "));
+    QStringList problems;
+    const LinkCheck links(QStringLiteral("https://127.0.0.1:%1/").arg(port), "1234", *session);
+    EXPECT_TRUE(links.check(1, problems)
+                    .endsWith("Scribora.zip\" (ZIP archive), ranges: yes, "
+                              "validator: yes"));
+    EXPECT_TRUE(links.check(2, problems)
+                    .endsWith("Scribora.dmg\" (disk image), ranges: yes, "
+                              "validator: yes"));
+    EXPECT_EQ(problems, QStringList());
     nginx.terminate();
     nginx.waitUntilExit();
 }
