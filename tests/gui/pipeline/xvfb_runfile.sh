@@ -48,10 +48,13 @@ for file in "${carried[@]}"; do
     LD_LIBRARY_PATH= ldd "$file" | awk -v OFS='\t' -v file="${file#"$unpacked/"}" '$2 == "=>" { print file, $1, $3 }'
 done >"$loads"
 [ "$(cut -f1 "$loads" | sort -u | wc -l)" -gt 5 ] || fail "too few programs and plugins"
-mapfile -t brought < <(needs $(awk -F'\t' -v inside="$unpacked/" 'index($3, inside) != 1 { print $3 }' "$loads" | sort -u))
+declare -A brought
+while read -r soname; do
+    brought[$soname]=1
+done < <(needs $(awk -F'\t' -v inside="$unpacked/" 'index($3, inside) != 1 { print $3 }' "$loads" | sort -u))
 while IFS=$'\t' read -r file soname path; do
-    [[ "$path" == "$unpacked/"* || "$soname" =~ $system ]] && continue
-    printf '%s\n' "${brought[@]}" | grep -qxF "$soname" || fail "$file loads $soname from $path"
+    [[ "$path" == "$unpacked/"* || "$soname" =~ $system || -n "${brought[$soname]:-}" ]] ||
+        fail "$file loads $soname from $path"
 done <"$loads"
 grep -q LD_LIBRARY_PATH "$unpacked/run" && fail "the installer is started with LD_LIBRARY_PATH"
 
