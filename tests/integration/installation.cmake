@@ -1,5 +1,5 @@
 find_package(Qt6 REQUIRED COMPONENTS Network)
-tq_add_test(test_installation LABEL integration
+tq_add_test(test_installation LABEL integration APART
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/installation/InstallationFixture.cpp
             ${CMAKE_CURRENT_LIST_DIR}/installation/InstallationTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/installation/DesktopTest.cpp
