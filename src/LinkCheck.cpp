@@ -27,11 +27,12 @@ LinkCheck::LinkCheck(QString linkServiceRoot, QString productID, Platform::URLSe
 
 QString LinkCheck::check(int code, QStringList& problems) const {
     const QString link = QStringLiteral("c%1").arg(code);
-    const auto problem = [&](const QString& text) {
+    const std::function<void(const QString&)> problem = [&](const QString& text) {
         problems += QStringLiteral("Info.plist: LinkServiceURL: %1: %2").arg(link, text);
     };
+    // Without a usable root the file check has named the key already.
     const QUrl url = linkServiceURL(m_root, m_productID, code);
-    if (url.isEmpty())
+    if (url.isEmpty() || url.isRelative())
         return link + QStringLiteral(": no address");
     Platform::URLSessionDownloadOptions refuseBody;
     refuseBody.didReceiveResponse = [](qint64) { return false; };
@@ -42,27 +43,31 @@ QString LinkCheck::check(int code, QStringList& problems) const {
         problem(result.error->description);
         return QStringLiteral("%1: %2 failed").arg(link, url.toString());
     }
-    QString line =
+    const QString line =
         QStringLiteral("%1: %2 %3").arg(link).arg(response.statusCode).arg(response.url.toString());
     if (response.statusCode >= 400) {
         problem(QStringLiteral("answered with status %1").arg(response.statusCode));
         return line;
     }
-    if (code > 2)
-        return line;
+    return code > 2 ? line
+                    : line + package(response,
+                                     code == 1 ? problem : std::function<void(const QString&)>());
+}
+
+// What the installer would make of a package; `problem` (for the one it installs) hears what
+// would break the installation.
+QString LinkCheck::package(const Platform::URLResponse& response,
+                           const std::function<void(const QString&)>& problem) {
     const QString name = TQDownloader::fileNameFor(response.suggestedFilename);
     const QString kind = packageKind(name);
-    line += QStringLiteral(", file \"%1\" (%2), ranges: %3, validator: %4")
-                .arg(name, kind.isNull() ? QStringLiteral("no package kind") : kind,
-                     yesNo(response.acceptsRanges), yesNo(!response.validator.isEmpty()));
-    if (code != 1)
-        return line;
-    if (kind.isNull())
+    if (problem && kind.isNull())
         problem(QStringLiteral("\"%1\" ends in neither .zip nor .dmg; the install would fail")
                     .arg(name));
-    if (!response.acceptsRanges)
+    if (problem && !response.acceptsRanges)
         problem(QStringLiteral("no \"Accept-Ranges: bytes\"; a broken download starts over"));
-    if (response.validator.isEmpty())
+    if (problem && response.validator.isEmpty())
         problem(QStringLiteral("no strong ETag or Last-Modified; a broken download starts over"));
-    return line;
+    return QStringLiteral(", file \"%1\" (%2), ranges: %3, validator: %4")
+        .arg(name, kind.isNull() ? QStringLiteral("no package kind") : kind,
+             yesNo(response.acceptsRanges), yesNo(!response.validator.isEmpty()));
 }

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // Asks a link service for a bundle's links as the installer and a browser would, and says what
 // each answers. Refuses every body, so a check moves headers only.
@@ -17,6 +18,9 @@ public:
     [[nodiscard]] QString check(int code, QStringList& problems) const;
 
 private:
+    [[nodiscard]] static QString package(const Platform::URLResponse& response,
+                                         const std::function<void(const QString&)>& problem);
+
     QString m_root;
     QString m_productID;
     Platform::URLSession& m_session;
