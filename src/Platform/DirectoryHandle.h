@@ -11,7 +11,8 @@ namespace Platform {
 
 // A folder whose items are reached from its own descriptor one name at a time, never through
 // a symbolic link, so whatever names it is given, nothing is created or written outside it.
-// Not thread-safe; one per job (such as one extraction).
+// Not thread-safe; one per thread of a job (such as one extraction); several handles may work in
+// the same folder at once.
 class DirectoryHandle {
 public:
     enum class Result { Done, Unsafe, Failed };

@@ -96,7 +96,9 @@ DirectoryHandle::Result DirectoryHandle::makeFolders(const QByteArrayList& compo
 DirectoryHandle::Result DirectoryHandle::descend(int folder, const QByteArray& name,
                                                  FileDescriptor& next) const {
     next.reset(::openat(folder, name.constData(), folderFlags));
-    if (!next.valid() && errno == ENOENT && ::mkdirat(folder, name.constData(), 0777) == 0)
+    // Another handle on the same folder may make it at the same moment: as good as our own.
+    if (!next.valid() && errno == ENOENT &&
+        (::mkdirat(folder, name.constData(), 0777) == 0 || errno == EEXIST))
         next.reset(::openat(folder, name.constData(), folderFlags));
     if (next.valid())
         return Result::Done;
