@@ -61,9 +61,10 @@ TQZipEntryExtractor::Entry readEntry(unzFile archive, const QString& destination
 // shuts out the entries below it).
 enum PathUse : uint8_t { through = 1, named = 2, taken = 4 };
 
-// Marks the entries that must wait for every earlier one: links, and entries that use a path an
-// earlier entry used in a clashing way. The others touch no item another one touches but as a
-// folder on the way, so any order of writing them gives the tree that archive order gives.
+// Marks the entries that must wait for every earlier one, as they use a path an earlier entry
+// used in a clashing way. The others touch no item another one touches but as a folder on the
+// way (a link's target is not touched), so any order of writing them gives the tree that archive
+// order gives.
 void markOrdered(std::vector<TQZipEntryExtractor::Entry>& entries) {
     QHash<QByteArray, uint8_t> uses;
     for (TQZipEntryExtractor::Entry& entry : entries) {
@@ -71,7 +72,6 @@ void markOrdered(std::vector<TQZipEntryExtractor::Entry>& entries) {
             continue;
         const std::optional<uint32_t> mode = TQZipEntryExtractor::restoredMode(entry);
         const bool closed = !entry.isDirectory || (mode && (*mode & 0300) != 0300);
-        entry.ordered = entry.isLink;
         QByteArray path;
         for (qsizetype i = 0; i < entry.components.size(); ++i) {
             if (i > 0)
@@ -109,10 +109,11 @@ bool TQZipExtraction::run() {
     const std::stop_callback forward(m_stop, [this] { m_failure.request_stop(); });
     std::vector<std::thread> workers;
     try {
-        while (workers.size() < std::min<size_t>(m_threads, m_entries.size()))
+        while (m_threads > 1 && workers.size() < std::min<size_t>(m_threads, m_entries.size()))
             workers.emplace_back([this] { work(); });
     } catch (const std::system_error&) {
-        // Fewer workers, or none: the caller's thread then writes every entry itself.
+        // Fewer workers, or none: the caller's thread then writes every entry itself, as it
+        // does for one thread.
     }
     const bool done = deliver(workers.empty());
     m_failure.request_stop();

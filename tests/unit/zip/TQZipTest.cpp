@@ -179,6 +179,23 @@ TEST_F(ZipTest, NamesLeavingTheDestinationFailAndWriteNothingOutside) {
     EXPECT_FALSE(QFileInfo::exists("/tmp/absolute"));
 }
 
+// Every entry before the failing one is written and reported; each other thread ends after
+// the entry it holds. The threads start together on the same new folders.
+TEST_F(ZipTest, AFailingEntryStopsTheOtherThreads) {
+    std::vector<Entry> entries;
+    QStringList before;
+    for (int i = 0; i < 64; ++i) {
+        entries.push_back(file("a/b/c/d/e/f/" + QByteArray::number(i), QByteArray(1 << 18, 'x')));
+        before << out("a/b/c/d/e/f/" + QString::number(i));
+    }
+    entries.insert(entries.begin() + 8, file("../escape", "evil"));
+    build(entries);
+    EXPECT_FALSE(unzip(true, 4));
+    EXPECT_EQ(log.lines(), QStringList{QString::fromUtf8(unsafeLine)});
+    EXPECT_EQ(outputs, before.mid(0, 8));
+    EXPECT_LT(QDir(out("a/b/c/d/e/f")).entryList(QDir::Files).size(), 16);
+}
+
 TEST_F(ZipTest, BackslashesAreSeparatorsOnlyAfterASlash) {
     build({file("a/\\b", "ab"), file("dir\\file.txt", "one name")});
     ASSERT_TRUE(unzip());
