@@ -17,7 +17,7 @@ const char* const sizeMessage = "解压失败：当前压缩包文件大小与�
 const char* const permissionMessage = "解压失败：当前压缩包文件权限设置失败";
 const char* const unsafePathMessage = "解压失败：压缩包文件路径不安全";
 
-constexpr unsigned readSize = 4096;
+constexpr unsigned readSize = 64 * 1024;
 constexpr size_t outputBufferSize = 64 * 1024;
 constexpr uLong unixHost = 3;
 constexpr uint64_t linkTargetLimit = 4095;
@@ -67,6 +67,7 @@ TQZipEntryExtractor::TQZipEntryExtractor(const QString& archivePath, const QStri
                                          bool overwrite)
     : m_overwrite(overwrite), m_destination(destinationPath),
       m_archive(unzOpen64(QFile::encodeName(archivePath).constData())),
+      m_creationMask(Platform::DirectoryHandle::creationMask()),
       m_buffer(std::make_unique<char[]>(readSize)),
       m_outputBuffer(std::make_unique<char[]>(outputBufferSize)) {}
 
@@ -112,26 +113,33 @@ TQZipEntryExtractor::Step TQZipEntryExtractor::extractEntry(const Entry& entry) 
 
     uint64_t written = 0;
     QByteArray linkTarget;
+    bool modeGiven = false;
     if (entry.isLink) {
         if (readLink(entry, linkTarget) == Step::Fail)
             return Step::Fail;
         written = uint64_t(linkTarget.size());
-    } else if (!entry.isDirectory && writeFile(entry, written) == Step::Fail) {
+    } else if (!entry.isDirectory && writeFile(entry, written, modeGiven) == Step::Fail) {
         return Step::Fail;
     }
     if (closeEntry(entry, written) == Step::Fail)
         return Step::Fail;
     if (entry.isLink)
         return placeLink(entry, linkTarget);
-    return restorePermissions(entry);
+    return modeGiven ? Step::Next : restorePermissions(entry);
 }
 
-TQZipEntryExtractor::Step TQZipEntryExtractor::writeFile(const Entry& entry, uint64_t& written) {
-    Platform::DirectoryHandle::Result created{};
-    Platform::FileDescriptor descriptor = m_destination.createFile(entry.leaf(), created);
+TQZipEntryExtractor::Step TQZipEntryExtractor::writeFile(const Entry& entry, uint64_t& written,
+                                                         bool& modeGiven) {
+    const std::optional<uint32_t> mode = restoredMode(entry);
+    Platform::DirectoryHandle::Result result{};
+    bool created = false;
+    Platform::FileDescriptor descriptor =
+        m_destination.createFile(entry.leaf(), mode.value_or(0666), result, created);
     if (!descriptor.valid())
-        return fail(created == Platform::DirectoryHandle::Result::Unsafe ? unsafePathMessage
-                                                                         : sizeMessage);
+        return fail(result == Platform::DirectoryHandle::Result::Unsafe ? unsafePathMessage
+                                                                        : sizeMessage);
+    // A file made here has its mode from the start unless the creation mask took bits away.
+    modeGiven = created && mode && m_creationMask && (*mode & *m_creationMask) == 0;
     Platform::FileWriter output(std::move(descriptor), m_outputBuffer.get(), outputBufferSize);
 
     const uint64_t budget = entry.info.uncompressed_size;

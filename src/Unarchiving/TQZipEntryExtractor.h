@@ -51,7 +51,7 @@ public:
 
 private:
     [[nodiscard]] Step extractEntry(const Entry& entry);
-    [[nodiscard]] Step writeFile(const Entry& entry, uint64_t& written);
+    [[nodiscard]] Step writeFile(const Entry& entry, uint64_t& written, bool& modeGiven);
     [[nodiscard]] Step readLink(const Entry& entry, QByteArray& target);
     [[nodiscard]] Step closeEntry(const Entry& entry, uint64_t written);
     [[nodiscard]] Step placeLink(const Entry& entry, const QByteArray& target);
@@ -63,6 +63,7 @@ private:
     unzFile m_archive = nullptr;
     bool m_entryOpen = false;
     const char* m_line = nullptr;
+    const std::optional<uint> m_creationMask;
     std::unique_ptr<char[]> m_buffer;
     // The output file's buffer: far fewer system calls than one write per chunk.
     std::unique_ptr<char[]> m_outputBuffer;
