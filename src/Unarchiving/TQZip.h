@@ -22,7 +22,7 @@ public:
                                         const FileOutputHandle& fileOutputHandle,
                                         std::stop_token stop = {},
                                         unsigned threads = defaultThreads());
-    // One per core, within reason.
+    // One worker thread per core, within reason; at 1 the caller's thread writes every entry.
     [[nodiscard]] static unsigned defaultThreads();
     // True when the item ends up with the mode (0755 as 493), set directly or by /bin/chmod.
     [[nodiscard]] static bool changeFilePermissions(const QUrl& fileURL, qint64 permissions);
