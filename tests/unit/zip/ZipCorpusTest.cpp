@@ -8,14 +8,14 @@ namespace {
 
 // Every seed and saved fuzz finding extracts without leaving its destination, and many threads
 // give what one gives: the result, log lines, reported items and, after a whole run, every item
-// with its mode, contents or link target. In the clash, the big first "f" is still being written
-// when the second "f" could be, once the threads are all running.
+// with its mode, contents or link target. In the clash, threads make the same new folders at
+// once, and the big first "f" is still being written when the second "f" could be.
 TEST_F(ZipTest, SeedsAndFindingsStayInsideAndThreadsChangeNothing) {
     ASSERT_GT(writeZipSeeds(folder + "/seeds"), 10);
     archive = folder + "/seeds/clash.zip";
     std::vector<ZipBuilder::Entry> clash;
-    for (int i = 0; i < 32; ++i)
-        clash.push_back({QByteArray::number(i), QByteArray(1 << 16, 'x')});
+    for (int i = 0; i < 64; ++i)
+        clash.push_back({QByteArray::number(i / 4) + "/d/e/" + QByteArray::number(i), "x"});
     clash.push_back({"f", QByteArray(1 << 23, 'f')});
     clash.push_back({"f", "last", 0100750});
     build(clash);
