@@ -11,7 +11,8 @@ namespace Platform {
 
 // A folder whose items are reached from its own descriptor one name at a time, never through
 // a symbolic link, so whatever names it is given, nothing is created or written outside it.
-// Not thread-safe; one per job (such as one extraction).
+// Not thread-safe; one per thread of a job (such as one extraction); several handles may work in
+// the same folder at once.
 class DirectoryHandle {
 public:
     enum class Result { Done, Unsafe, Failed };
@@ -23,6 +24,8 @@ public:
     [[nodiscard]] static std::optional<QByteArrayList> components(const QByteArray& name);
     // True when a link at `components` with this target resolves inside the folder: a relative
     // target that climbs at most to the folder with leading ".." only, then descends.
+    // The process's file creation mask, when it can be read without changing it.
+    [[nodiscard]] static std::optional<uint> creationMask();
     [[nodiscard]] static bool isContainedLink(const QByteArrayList& components,
                                               const QByteArray& target);
 
@@ -32,8 +35,10 @@ public:
     // Whether anything, a dangling link included, is named `name` in the current folder.
     [[nodiscard]] bool exists(const QByteArray& name) const;
     // Opens `name` in the current folder for writing, truncated; empty when it cannot be
-    // created (`result` says whether a link was in the way).
-    [[nodiscard]] FileDescriptor createFile(const QByteArray& name, Result& result) const;
+    // created (`result` says whether a link was in the way). A file it makes gets `mode` less
+    // the creation mask, and `created` is set.
+    [[nodiscard]] FileDescriptor createFile(const QByteArray& name, uint mode, Result& result,
+                                            bool& created) const;
     // Makes `name` in the current folder a link to target, replacing a file or link there.
     [[nodiscard]] Result createLink(const QByteArray& name, const QByteArray& target) const;
 

@@ -54,6 +54,19 @@ bool DirectoryHandle::isContainedLink(const QByteArrayList& components, const QB
     return true;
 }
 
+std::optional<uint> DirectoryHandle::creationMask() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        bool read = false;
+        const uint mask = line.startsWith("Umask:") ? line.mid(6).trimmed().toUInt(&read, 8) : 0;
+        if (read)
+            return mask;
+    }
+    return std::nullopt;
+}
+
 bool DirectoryHandle::openRoot() {
     if (m_root.valid())
         return true;
@@ -96,7 +109,9 @@ DirectoryHandle::Result DirectoryHandle::makeFolders(const QByteArrayList& compo
 DirectoryHandle::Result DirectoryHandle::descend(int folder, const QByteArray& name,
                                                  FileDescriptor& next) const {
     next.reset(::openat(folder, name.constData(), folderFlags));
-    if (!next.valid() && errno == ENOENT && ::mkdirat(folder, name.constData(), 0777) == 0)
+    // Another handle on the same folder may make it at the same moment: as good as our own.
+    if (!next.valid() && errno == ENOENT &&
+        (::mkdirat(folder, name.constData(), 0777) == 0 || errno == EEXIST))
         next.reset(::openat(folder, name.constData(), folderFlags));
     if (next.valid())
         return Result::Done;
@@ -118,9 +133,13 @@ bool DirectoryHandle::isLink(const QByteArray& name) const {
            S_ISLNK(status.st_mode);
 }
 
-FileDescriptor DirectoryHandle::createFile(const QByteArray& name, Result& result) const {
-    FileDescriptor file(::openat(current(), name.constData(),
-                                 O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+FileDescriptor DirectoryHandle::createFile(const QByteArray& name, uint mode, Result& result,
+                                           bool& created) const {
+    constexpr int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC;
+    FileDescriptor file(::openat(current(), name.constData(), flags | O_EXCL, mode_t(mode)));
+    created = file.valid();
+    if (!created && errno == EEXIST)
+        file.reset(::openat(current(), name.constData(), flags | O_TRUNC, mode_t(mode)));
     result = file.valid() ? Result::Done : isLink(name) ? Result::Unsafe : Result::Failed;
     return file;
 }

@@ -5,10 +5,14 @@
 #include "Unarchiving/TQZipExtraction.h"
 
 #include <QFileInfo>
+#include <algorithm>
+#include <thread>
 
 namespace {
 
 const QString chmodTool = QStringLiteral("/bin/chmod");
+// Past a few threads the disk, not inflating, sets the pace.
+constexpr unsigned maximumThreads = 8;
 
 QString withoutTrailingSlash(QString path) {
     while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
@@ -20,15 +24,19 @@ QString withoutTrailingSlash(QString path) {
 
 bool TQZip::unzipFile(const QUrl& file, const QUrl& destination, bool overwrite,
                       const ProgressHandle& progress, const FileOutputHandle& fileOutputHandle,
-                      std::stop_token stop) {
+                      std::stop_token stop, unsigned threads) {
     const QString path = file.toLocalFile();
     if (!QFileInfo::exists(path))
         return false;
     if (QFileInfo(path).suffix() != QLatin1String("zip"))
         return false;
     TQZipExtraction extraction(path, withoutTrailingSlash(destination.toLocalFile()), overwrite,
-                               progress, fileOutputHandle, std::move(stop));
+                               progress, fileOutputHandle, std::move(stop), threads);
     return extraction.run();
+}
+
+unsigned TQZip::defaultThreads() {
+    return std::clamp(std::thread::hardware_concurrency(), 1u, maximumThreads);
 }
 
 bool TQZip::changeFilePermissions(const QUrl& fileURL, qint64 permissions) {

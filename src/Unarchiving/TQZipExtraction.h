@@ -1,41 +1,42 @@
 #pragma once
 
-#include "Platform/DirectoryHandle.h"
 #include "Unarchiving/TQZip.h"
+#include "Unarchiving/TQZipEntryExtractor.h"
 
-#include <QByteArray>
 #include <QString>
-#include <array>
-#include <cstdint>
-#include <memory>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 #include <stop_token>
+#include <vector>
 
-// One run of TQZip::unzipFile over an archive that exists: walks the entry list through the
-// unzip interface, writes each entry below the destination and reports progress. Everything it
-// opens is released when it returns, on failure too. Runs on the caller's thread.
+// One run of TQZip::unzipFile over an archive that exists: lists the entries, has worker
+// threads write them (each entry once every earlier entry sharing a path with it is written),
+// and reports each entry, logs the first failure and calls back on the caller's thread, all in
+// archive order. A failure stops the workers after their current entry. Everything it opens is
+// released when it returns, on failure too.
 class TQZipExtraction {
 public:
     TQZipExtraction(const QString& archivePath, const QString& destinationPath, bool overwrite,
                     const TQZip::ProgressHandle& progress,
-                    const TQZip::FileOutputHandle& fileOutputHandle, std::stop_token stop);
-    ~TQZipExtraction();
+                    const TQZip::FileOutputHandle& fileOutputHandle, std::stop_token stop,
+                    unsigned threads);
     TQZipExtraction(const TQZipExtraction&) = delete;
     TQZipExtraction& operator=(const TQZipExtraction&) = delete;
 
-    // True when the entry list was walked to its end; each failure logs its one line.
+    // True when every entry was written or skipped; each failure logs its one line.
     [[nodiscard]] bool run();
 
 private:
-    struct Entry;
-    enum class Step { Next, Skip, Fail };
+    using Entry = TQZipEntryExtractor::Entry;
+    using Outcome = TQZipEntryExtractor::Outcome;
 
-    [[nodiscard]] Step extractEntry(Entry& entry);
-    [[nodiscard]] Step readEntry(Entry& entry);
-    [[nodiscard]] Step writeFile(const Entry& entry, uint64_t& written);
-    [[nodiscard]] Step readLink(const Entry& entry, QByteArray& target);
-    [[nodiscard]] Step closeEntry(const Entry& entry, uint64_t written);
-    [[nodiscard]] Step placeLink(const Entry& entry, const QByteArray& target);
-    [[nodiscard]] Step restorePermissions(const Entry& entry);
+    [[nodiscard]] bool list();
+    void work();
+    void publish(size_t index, const Outcome& outcome);
+    [[nodiscard]] std::optional<Outcome> awaitOutcome(size_t index);
+    [[nodiscard]] bool deliver(bool alone);
     void report(const Entry& entry) const;
 
     QString m_archivePath;
@@ -44,12 +45,16 @@ private:
     const TQZip::ProgressHandle& m_progress;
     const TQZip::FileOutputHandle& m_fileOutputHandle;
     const std::stop_token m_stop;
-    Platform::DirectoryHandle m_destination;
-    void* m_archive = nullptr;
-    bool m_entryOpen = false;
-    std::unique_ptr<std::array<char, 4096>> m_buffer;
-    // The output file's buffer: far fewer system calls than one write per chunk.
-    std::unique_ptr<char[]> m_outputBuffer;
+    unsigned m_threads;
+    // Written before the workers start, read only while they run.
+    std::vector<Entry> m_entries;
+    bool m_listComplete = false;
+    std::atomic<size_t> m_next = 0;
+    // Asked to stop by a failing entry or by the caller.
+    std::stop_source m_failure;
+    std::mutex m_mutex;
+    std::condition_variable_any m_published;
+    std::vector<std::optional<Outcome>> m_outcomes;
     double m_archiveSize = 0;
     double m_total = 0;
 };

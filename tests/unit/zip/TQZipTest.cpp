@@ -40,6 +40,7 @@ TEST_F(ZipTest, ModesWithTheOwnerReadBitAreAppliedOthersLeftAlone) {
            file("doc", "d", 0100600),
            file("writeOnly", "w", 0100200),
            file("setuid", "s", 0104755),
+           file("shared", "g", 0100775),
            {"plain", "p", std::nullopt},
            folderEntry("locked/", 040700)});
     ::umask(022);
@@ -48,6 +49,7 @@ TEST_F(ZipTest, ModesWithTheOwnerReadBitAreAppliedOthersLeftAlone) {
     EXPECT_EQ(mode(out("doc")) & 07777, 0600u);
     EXPECT_EQ(mode(out("writeOnly")) & 07777, 0644u);
     EXPECT_EQ(mode(out("setuid")) & 07777, 0755u);
+    EXPECT_EQ(mode(out("shared")) & 07777, 0775u);
     EXPECT_EQ(mode(out("plain")) & 07777, 0644u);
     EXPECT_EQ(mode(out("locked")) & 07777, 0700u);
 }
@@ -88,6 +90,7 @@ TEST_F(ZipTest, OverwriteReplacesOrSkipsExistingFiles) {
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
     existing.write("old, and longer than the new data");
     existing.close();
+    existing.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
 
     ASSERT_TRUE(unzip(false));
     EXPECT_EQ(read(out("keep.txt")), "old, and longer than the new data");
@@ -96,6 +99,7 @@ TEST_F(ZipTest, OverwriteReplacesOrSkipsExistingFiles) {
 
     ASSERT_TRUE(unzip(true));
     EXPECT_EQ(read(out("keep.txt")), "new");
+    EXPECT_EQ(mode(out("keep.txt")) & 07777, 0644u);
     EXPECT_EQ(outputs, QStringList({out("keep.txt"), out("fresh.txt")}));
 }
 
@@ -177,6 +181,23 @@ TEST_F(ZipTest, NamesLeavingTheDestinationFailAndWriteNothingOutside) {
     }
     expectNothingOutside();
     EXPECT_FALSE(QFileInfo::exists("/tmp/absolute"));
+}
+
+// Every entry before the failing one is written and reported; each other thread ends after
+// the entry it holds. The threads start together on the same new folders.
+TEST_F(ZipTest, AFailingEntryStopsTheOtherThreads) {
+    std::vector<Entry> entries;
+    QStringList before;
+    for (int i = 0; i < 64; ++i) {
+        entries.push_back(file("a/b/c/d/e/f/" + QByteArray::number(i), QByteArray(1 << 18, 'x')));
+        before << out("a/b/c/d/e/f/" + QString::number(i));
+    }
+    entries.insert(entries.begin() + 8, file("../escape", "evil"));
+    build(entries);
+    EXPECT_FALSE(unzip(true, 4));
+    EXPECT_EQ(log.lines(), QStringList{QString::fromUtf8(unsafeLine)});
+    EXPECT_EQ(outputs, before.mid(0, 8));
+    EXPECT_LT(QDir(out("a/b/c/d/e/f")).entryList(QDir::Files).size(), 16);
 }
 
 TEST_F(ZipTest, BackslashesAreSeparatorsOnlyAfterASlash) {

@@ -26,7 +26,7 @@ protected:
     void build(const std::vector<ZipBuilder::Entry>& entries) {
         ASSERT_FALSE(ZipBuilder::build(archive, entries).isEmpty());
     }
-    bool unzip(bool overwrite = true) {
+    bool unzip(bool overwrite = true, unsigned threads = TQZip::defaultThreads()) {
         progress.clear();
         outputs.clear();
         return TQZip::unzipFile(
@@ -34,7 +34,7 @@ protected:
             [this](double value, double total) {
                 progress.push_back({value, total});
             },
-            [this](const QUrl& url) { outputs.append(url.toLocalFile()); });
+            [this](const QUrl& url) { outputs.append(url.toLocalFile()); }, {}, threads);
     }
     // Nothing but the package and the destination exists around the destination.
     void expectNothingOutside() const {
