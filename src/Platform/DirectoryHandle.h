@@ -24,10 +24,10 @@ public:
     [[nodiscard]] static std::optional<QByteArrayList> components(const QByteArray& name);
     // True when a link at `components` with this target resolves inside the folder: a relative
     // target that climbs at most to the folder with leading ".." only, then descends.
-    // The process's file creation mask, when it can be read without changing it.
-    [[nodiscard]] static std::optional<uint> creationMask();
     [[nodiscard]] static bool isContainedLink(const QByteArrayList& components,
                                               const QByteArray& target);
+    // The process's file creation mask, when it can be read without changing it.
+    [[nodiscard]] static std::optional<uint> creationMask();
 
     // Creates (as needed) the first `count` folders of `components` and makes the last of them
     // current for the calls below. The folder itself is created on first use.
