@@ -23,6 +23,7 @@
 #include <QStringList>
 #include <QUrl>
 #include <QVariantMap>
+#include <atomic>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -59,14 +60,21 @@ private:
 };
 
 // The real file manager, but items whose names match `failingMoves` (a regular expression)
-// cannot be moved, as across file systems.
+// cannot be moved, as across file systems; counts the copies that ran to their end.
 struct SteeredFiles : Platform::FileManager {
     bool moveItemAtPath(const QString& from, const QString& to, QString* error) const override {
         const bool fails = !failingMoves.isEmpty() &&
                            QFileInfo(from).fileName().contains(QRegularExpression(failingMoves));
         return FileManager::moveItemAtPath(from, fails ? QStringLiteral("/proc/moved") : to, error);
     }
+    bool copyItemAtPath(const QString& from, const QString& to, QString* error,
+                        std::stop_token stop) const override {
+        const bool copied = FileManager::copyItemAtPath(from, to, error, std::move(stop));
+        finishedCopies += copied;
+        return copied;
+    }
     QString failingMoves;
+    mutable std::atomic<int> finishedCopies{0};
 };
 
 // Records web addresses instead of opening a browser; bundles are opened for real.
