@@ -1,18 +1,21 @@
 #include "LinkCheck.h"
 
-#include "Extensions/StringExtension.h"
 #include "Extensions/URLExtension.h"
+#include "Installation/Installation.h"
 #include "TQDownloader.h"
 
 namespace {
 
 // How the installer unpacks a package of this name; null when it cannot.
 QString packageKind(const QString& fileName) {
-    const QString extension = pathExtension(fileName).toLower();
-    if (extension == QLatin1String("zip"))
+    switch (Installation::packageKind(fileName)) {
+    case Installation::PackageKind::Zip:
         return QStringLiteral("ZIP archive");
-    if (extension == QLatin1String("dmg"))
+    case Installation::PackageKind::DiskImage:
         return QStringLiteral("disk image");
+    case Installation::PackageKind::Unsupported:
+        break;
+    }
     return QString();
 }
 

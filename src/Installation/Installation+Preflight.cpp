@@ -51,10 +51,10 @@ bool Installation::hasRoom(const QString& stage, const QString& folder,
 // The unpack folder is made beside the package; a disk image's volume is unpacked first into
 // the Volumes folder inside the same download folder.
 bool Installation::hasRoomToUnpack(const QString& packagePath, const QString& source) {
-    const QString extension = pathExtension(packagePath).toLower();
+    const PackageKind kind = packageKind(packagePath);
     const std::optional<qint64> declared =
-        extension == QStringLiteral("zip")   ? ArchiveSize::zipUncompressedTotal(source)
-        : extension == QStringLiteral("dmg") ? ArchiveSize::diskImageVolumeSize(source)
-                                             : std::nullopt;
+        kind == PackageKind::Zip         ? ArchiveSize::zipUncompressedTotal(source)
+        : kind == PackageKind::DiskImage ? ArchiveSize::diskImageVolumeSize(source)
+                                         : std::nullopt;
     return hasRoom(preflightUnarchive, QFileInfo(packagePath).path(), declared);
 }

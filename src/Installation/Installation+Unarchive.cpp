@@ -48,18 +48,26 @@ void Installation::unarchive(const QUrl& packageURL, const QUrl& verifiedURL) {
         return;
     }
 
-    const QString extension = pathExtension(packagePath);
-    if (extension.toLower() == QStringLiteral("zip")) {
+    switch (packageKind(packagePath)) {
+    case PackageKind::Zip:
         unarchiveZip(source, unpackURL);
         return;
-    }
-    if (extension.toLower() == QStringLiteral("dmg")) {
+    case PackageKind::DiskImage:
         unarchiveDiskImage(source, unpackURL);
         return;
+    case PackageKind::Unsupported:
+        break;
     }
     showInstallErrorDialog(localized(damagedMessage));
-    sendEvent(installFail, unsupportedPackage, extension);
+    sendEvent(installFail, unsupportedPackage, pathExtension(packagePath));
     Platform::Log::write(unsupportedPackage);
+}
+
+Installation::PackageKind Installation::packageKind(const QString& fileName) {
+    const QString extension = pathExtension(fileName).toLower();
+    return extension == QLatin1String("zip")   ? PackageKind::Zip
+           : extension == QLatin1String("dmg") ? PackageKind::DiskImage
+                                               : PackageKind::Unsupported;
 }
 
 // False when the extraction failed (reported here) or was stopped (its folder removed).

@@ -106,6 +106,10 @@ public:
     [[nodiscard]] bool copyWithAuthority(const QString& source, const QString& destination);
     // The installer bundle's Contents/Linux/installbundle.
     [[nodiscard]] static QString privilegedInstallTool();
+
+    // How a package is unpacked, by its file name's extension (either case).
+    enum class PackageKind { Zip, DiskImage, Unsupported };
+    [[nodiscard]] static PackageKind packageKind(const QString& fileName);
     // Shows the directory panel; the callback (may be empty) gets the chosen folder or a null
     // URL, on the main thread.
     void selectInstallDirectory(std::function<void(const QUrl& directory)> callback);
