@@ -14,8 +14,8 @@
 // One run of TQZip::unzipFile over an archive that exists: lists the entries, has worker
 // threads write them (each entry once every earlier entry sharing a path with it is written),
 // and reports each entry, logs the first failure and calls back on the caller's thread, all in
-// archive order. A failure stops the workers after their current entry. Everything it opens is
-// released when it returns, on failure too.
+// archive order. A failure stops the workers after their current entry, but for the entries
+// before it. Everything it opens is released when it returns, on failure too.
 class TQZipExtraction {
 public:
     TQZipExtraction(const QString& archivePath, const QString& destinationPath, bool overwrite,
@@ -33,7 +33,9 @@ private:
     using Outcome = TQZipEntryExtractor::Outcome;
 
     [[nodiscard]] bool list();
+    void divide();
     void work();
+    void failedAt(size_t index);
     void publish(size_t index, const Outcome& outcome);
     [[nodiscard]] std::optional<Outcome> awaitOutcome(size_t index);
     [[nodiscard]] bool deliver(bool alone);
@@ -49,9 +51,13 @@ private:
     // Written before the workers start, read only while they run.
     std::vector<Entry> m_entries;
     bool m_listComplete = false;
-    std::atomic<size_t> m_next = 0;
-    // Asked to stop by a failing entry or by the caller.
-    std::stop_source m_failure;
+    // Where each run of entries a worker takes at once begins.
+    std::vector<size_t> m_runStarts;
+    std::atomic<size_t> m_nextRun = 0;
+    // The first entry a worker saw fail; no worker starts a later one.
+    std::atomic<size_t> m_firstFailure = SIZE_MAX;
+    // Asked by the caller, or once the caller's thread is done.
+    std::stop_source m_halt;
     std::mutex m_mutex;
     std::condition_variable_any m_published;
     std::vector<std::optional<Outcome>> m_outcomes;

@@ -183,8 +183,9 @@ TEST_F(ZipTest, NamesLeavingTheDestinationFailAndWriteNothingOutside) {
     EXPECT_FALSE(QFileInfo::exists("/tmp/absolute"));
 }
 
-// Every entry before the failing one is written and reported; each other thread ends after
-// the entry it holds. The threads start together on the same new folders.
+// Every entry before the failing one is written and reported, though another thread holds
+// them; each other thread ends after the entry it holds. The threads start together on the
+// same new folders.
 TEST_F(ZipTest, AFailingEntryStopsTheOtherThreads) {
     std::vector<Entry> entries;
     QStringList before;
