@@ -4,7 +4,9 @@
 # with 5,000 files of 38 KB (190 MB), all incompressible. Each run installs each package with
 # the installer, clicked under Xvfb (click to Scribora's start, which the launch stage follows
 # at once with "Launch_Success"), and with `curl -o && unzip -q && cp -a` from the same
-# server, interleaved, the order swapped every run. Prints each run, the medians and ratios.
+# server, interleaved, the order swapped every run. Each run starts with nothing left to
+# write back, so neither peer pays for the other's writes. Prints each run (the installer's
+# with its stage times), the medians and ratios.
 #   bench_install.sh SOURCE_DIR BUILD_DIR [RUNS]
 set -euo pipefail
 source_dir="$1"
@@ -73,24 +75,32 @@ link="https://127.0.0.1:$port/go.php?pid=1234&m=c1"
 shell_run() {
     local dir="$scratch/shell"
     rm -rf "$dir" && mkdir -p "$dir/unpacked" "$dir/opt"
-    local start
+    local start downloaded unpacked end
     start="$(now_ms)"
     curl -sS -L -o "$dir/Scribora.zip" "$link"
+    downloaded="$(now_ms)"
     unzip -q "$dir/Scribora.zip" -d "$dir/unpacked"
+    unpacked="$(now_ms)"
     cp -a "$dir/unpacked/Scribora.app" "$dir/opt/"
-    echo $(($(now_ms) - start))
+    end="$(now_ms)"
+    echo " (curl $(seconds $((downloaded - start))) s, unzip $(seconds $((unpacked - downloaded))) s," \
+        "cp $(seconds $((end - unpacked))) s)" >"$scratch/stages"
+    echo $((end - start))
 }
 installer_run() {
     local work="$scratch/demo"
     rm -rf "$work" && mkdir -p "$work/devserver"
     cp "$scratch/certificate/"*.pem "$work/devserver/"
     "$source_dir/scripts/demo" --headless --no-build --build "$build" --work "$work" \
-        --no-tour --rate 0 --link-service "https://127.0.0.1:$port/" >"$scratch/demo.out" 2>&1 || {
+        --no-tour --no-shots --rate 0 --link-service "https://127.0.0.1:$port/" >"$scratch/demo.out" 2>&1 || {
         cat "$scratch/demo.out" >&2
         exit 1
     }
     sed -n 's/^Installer peak memory: *\([0-9]*\).*/\1/p' "$scratch/demo.out" >>"$scratch/rss"
-    awk '/^Click to Scribora.s start:/ { printf "%d\n", $5 * 1000 }' "$scratch/demo.out"
+    grep -o 'ea=[0-9.]* ec=[A-Za-z]*_TimeInterval' "$scratch/demo.out" |
+        sed 's/ea=\([0-9.]*\) ec=\([A-Za-z]*\)_TimeInterval/\2 \1 s/' | paste -sd, |
+        sed 's/^./ (&/; s/$/)/; s/,/, /g' >"$scratch/stages"
+    awk '/^Click to launch:/ { printf "%d\n", $4 * 1000 }' "$scratch/demo.out"
 }
 
 declare -A times
@@ -98,9 +108,10 @@ for run in $(seq "$runs"); do
     for kind in large many; do
         ln -sfn "$scratch/packages/$kind" "$site/packages"
         for peer in $( ((run % 2)) && echo "installer shell" || echo "shell installer"); do
+            sync
             ms="$("${peer}_run")"
             times[$peer-$kind]+="$ms "
-            echo "run $run $kind $peer: $(seconds "$ms") s"
+            echo "run $run $kind $peer: $(seconds "$ms") s$(cat "$scratch/stages")"
         done
     done
 done
