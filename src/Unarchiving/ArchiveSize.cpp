@@ -1,8 +1,8 @@
 #include "Unarchiving/ArchiveSize.h"
 
 #include "Platform/FileDescriptor.h"
+#include "Unarchiving/ZipFileReader.h"
 
-#include <QFile>
 #include <QtEndian>
 #include <limits>
 #include <minizip/unzip.h>
@@ -21,7 +21,7 @@ qint64 saturatingSum(qint64 a, quint64 b) {
 } // namespace
 
 std::optional<qint64> ArchiveSize::zipUncompressedTotal(const QString& path) {
-    const unzFile archive = unzOpen(QFile::encodeName(path).constData());
+    const unzFile archive = ZipFileReader::open(path);
     if (!archive)
         return std::nullopt;
     std::optional<qint64> total;

@@ -2,8 +2,8 @@
 
 #include "Platform/FileWriter.h"
 #include "Unarchiving/TQZip.h"
+#include "Unarchiving/ZipFileReader.h"
 
-#include <QFile>
 #include <QUrl>
 #include <QUtf8StringView>
 
@@ -66,7 +66,7 @@ std::optional<uint32_t> TQZipEntryExtractor::restoredMode(const Entry& entry) {
 TQZipEntryExtractor::TQZipEntryExtractor(const QString& archivePath, const QString& destinationPath,
                                          bool overwrite)
     : m_overwrite(overwrite), m_destination(destinationPath),
-      m_archive(unzOpen64(QFile::encodeName(archivePath).constData())),
+      m_archive(ZipFileReader::open(archivePath)),
       m_creationMask(Platform::DirectoryHandle::creationMask()),
       m_buffer(std::make_unique<char[]>(readSize)),
       m_outputBuffer(std::make_unique<char[]>(outputBufferSize)) {}

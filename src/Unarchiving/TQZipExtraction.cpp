@@ -1,6 +1,7 @@
 #include "Unarchiving/TQZipExtraction.h"
 
 #include "Platform/Log.h"
+#include "Unarchiving/ZipFileReader.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -130,8 +131,8 @@ bool TQZipExtraction::run() {
 
 // Walks the central directory once; false (logged) when it holds no entry.
 bool TQZipExtraction::list() {
-    const std::unique_ptr<void, int (*)(unzFile)> archive(
-        unzOpen64(QFile::encodeName(m_archivePath).constData()), &unzClose);
+    const std::unique_ptr<void, int (*)(unzFile)> archive(ZipFileReader::open(m_archivePath),
+                                                          &unzClose);
     if (unzGoToFirstFile(archive.get()) != UNZ_OK) {
         log(noEntryMessage);
         return false;
